@@ -1,0 +1,91 @@
+#pragma once
+
+#include <QMetaType>
+#include <QObject>
+
+// The simulator-independent aircraft state. Plain value record, copied whole
+// through queued connections. rollFlowAngle, aoa and sideslip stay adjacent
+// and in this order: effects index them by axis (0 roll, 1 pitch, 2 yaw).
+struct Telemetry
+{
+    Q_GADGET
+
+public:
+    enum Source {
+        TELEMETRY_SOURCE_NONE = 0,
+        TELEMETRY_SOURCE_MSFS = 1,
+        TELEMETRY_SOURCE_DCS = 2,
+        TELEMETRY_SOURCE_IL2 = 3,
+        TELEMETRY_SOURCE_WARTHUNDER = 4,
+        TELEMETRY_SOURCE_CONDOR = 5,
+    };
+    Q_ENUM(Source)
+
+    static constexpr int SourceCount = 6;
+
+    float verticalSpeed = 0.0f; // m/s
+    float rollFlowAngle = 0.0f; // degrees; never set by any source
+    float aoa = 0.0f;           // degrees
+    float sideslip = 0.0f;      // degrees
+    float rollRate = 0.0f;      // degrees/s
+    float gForce = 0.0f;        // g
+    float propAirflow = 0.0f;   // thrust, percent (IL-2: fraction 0..1)
+    float trimmerRoll = 0.0f;   // percent, -100..100
+    float trimmerPitch = 0.0f;  // percent, -100..100
+    float trimmerYaw = 0.0f;    // percent, -100..100
+    float gear = 0.0f;          // percent, 0..100
+    float airbrake = 0.0f;      // percent, 0..100
+    float flaps = 0.0f;         // percent, 0..100
+    bool onGround = false;
+    float airspeed = 0.0f; // km/h, as delivered by the source
+
+    // Indicated airspeed limited to 0..1000 km/h; every consumer reads this.
+    // A NaN airspeed reads as 0.
+    float clampedAirspeed() const;
+
+    // Flow angle of an axis: 0 roll, 1 pitch, 2 yaw.
+    float flowAngle(int axis) const;
+};
+
+// Raw per-simulator records. Each begins with a complete Telemetry so the
+// output loop can take the leading part of any of them as the common record.
+struct MSFSTelemetry : Telemetry
+{
+};
+
+struct DCSTelemetry : Telemetry
+{
+};
+
+struct WarthunderTelemetry : Telemetry
+{
+};
+
+struct ShturmovikTelemetry : Telemetry
+{
+    float indicator9A = 0.0f;
+    float indicator9B = 0.0f;
+};
+
+struct Condor2Telemetry : Telemetry
+{
+    float turbulenceStrength = 0.0f;
+};
+
+Q_DECLARE_METATYPE(Telemetry)
+Q_DECLARE_METATYPE(MSFSTelemetry)
+Q_DECLARE_METATYPE(DCSTelemetry)
+Q_DECLARE_METATYPE(WarthunderTelemetry)
+Q_DECLARE_METATYPE(ShturmovikTelemetry)
+Q_DECLARE_METATYPE(Condor2Telemetry)
+
+// Registers the telemetry records and Telemetry::Source under their own
+// names for queued connections. Safe to call more than once.
+void registerTelemetryMetaTypes();
+
+// A parsed number that is not finite would reach the motors: store 0 instead.
+inline float finiteOrZero(double value)
+{
+    const auto f = static_cast<float>(value);
+    return (f - f == 0.0f) ? f : 0.0f;
+}

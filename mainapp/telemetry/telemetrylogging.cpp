@@ -1,0 +1,3 @@
+#include "telemetrylogging.h"
+
+Q_LOGGING_CATEGORY(lcTelemetry, "kestrox.telemetry", QtInfoMsg)

@@ -1,0 +1,27 @@
+#include "telemetrysource.h"
+
+#include <QElapsedTimer>
+
+MillisecondClock steadyMillisecondClock()
+{
+    return [] {
+        static QElapsedTimer timer = [] {
+            QElapsedTimer t;
+            t.start();
+            return t;
+        }();
+        return timer.elapsed();
+    };
+}
+
+TelemetrySource::TelemetrySource(QObject *parent) : QObject(parent)
+{
+    registerTelemetryMetaTypes();
+}
+
+void TelemetrySource::updateOnGround(Telemetry &record, bool newOnGround)
+{
+    if (!record.onGround && newOnGround)
+        emit landed(record.verticalSpeed, record.clampedAirspeed());
+    record.onGround = newOnGround;
+}

@@ -1,0 +1,61 @@
+#include "telemetrysourceudp.h"
+
+#include "telemetrylogging.h"
+
+#include <QHostAddress>
+#include <QUdpSocket>
+
+TelemetrySourceUdp::TelemetrySourceUdp(QObject *parent, quint16 port)
+    : TelemetrySource(parent), m_socket(new QUdpSocket(this))
+{
+    if (!m_socket->bind(QHostAddress::Any, port))
+        qCInfo(lcTelemetry) << "cannot listen on UDP port" << port << m_socket->errorString();
+}
+
+quint16 TelemetrySourceUdp::localPort() const
+{
+    return m_socket->localPort();
+}
+
+void TelemetrySourceUdp::poll()
+{
+    if (m_socket->hasPendingDatagrams()) {
+        // Drain the socket; only the newest datagram that carried data is decoded.
+        bool gotData = false;
+        QByteArray datagram;
+        while (m_socket->hasPendingDatagrams()) {
+            const qint64 size = m_socket->pendingDatagramSize();
+            if (size < 0)
+                break;
+            datagram.resize(size);
+            const qint64 read = m_socket->readDatagram(datagram.data(), datagram.size());
+            if (read > 0) {
+                datagram.resize(read);
+                m_buffer.swap(datagram);
+                gotData = true;
+            } else if (read < 0) {
+                break;
+            }
+        }
+        if (!gotData)
+            return;
+
+        const qint64 now = m_clock();
+        if (m_active) {
+            parseDatagram(m_buffer);
+            const qint64 sinceActivation = now - m_activatedAt;
+            if (sinceActivation < WarmUpMs)
+                warmUp(static_cast<float>(sinceActivation / 1000));
+            emitTelemetry();
+        } else {
+            m_active = true;
+            m_activatedAt = now;
+            emit telemetrySourceChanged(source(), flightModule(m_buffer));
+        }
+        m_lastDataAt = now;
+    } else if (m_active && m_clock() - m_lastDataAt > SilenceTimeoutMs) {
+        emitEmptyTelemetry();
+        emit telemetryEnded();
+        m_active = false;
+    }
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "telemetry.h"
+
+#include <QObject>
+#include <QString>
+#include <QUrl>
+
+#include <array>
+
+class QTimer;
+class TelemetrySource;
+
+// Where the sources listen. The defaults are the simulators' fixed ports;
+// tests pass 0 to have free ports picked.
+struct TelemetryEndpoints
+{
+    quint16 dcsPort = 29778;
+    quint16 il2Port = 29777;
+    quint16 condor2Port = 55278;
+};
+
+// Owns the five simulator sources, polls them every 20 ms on its own thread,
+// tracks which one is live and forwards everything they report.
+class TelemetryThread : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit TelemetryThread(QObject *parent = nullptr, const TelemetryEndpoints &endpoints = {});
+
+    Telemetry::Source activeSource() const { return m_activeSource; }
+    // The source at a table entry; entry 0 and not yet supported simulators are null.
+    TelemetrySource *source(Telemetry::Source which) const { return m_sources.at(which); }
+
+    static constexpr int PollIntervalMs = 20;
+
+signals:
+    void msfsTelemetryChanged(MSFSTelemetry telemetry);
+    void dcsTelemetryChanged(DCSTelemetry telemetry);
+    void shturmovikTelemetryChanged(ShturmovikTelemetry telemetry);
+    void condor2TelemetryChanged(Condor2Telemetry telemetry);
+    void warthunderTelemetryChanged(WarthunderTelemetry telemetry);
+    void telemetrySourceChanged(Telemetry::Source source, QString flightModule);
+    void telemetryEnded();
+    void landed(float verticalSpeed, float airspeed);
+
+public slots:
+    void start();
+
+private slots:
+    void onTimeout();
+
+private:
+    void adopt(Telemetry::Source index, TelemetrySource *source);
+
+    QTimer *m_timer;
+    Telemetry::Source m_activeSource = Telemetry::TELEMETRY_SOURCE_NONE;
+    std::array<TelemetrySource *, Telemetry::SourceCount> m_sources{};
+};

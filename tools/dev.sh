@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Developer entry point: installs the build dependencies, builds, runs the
+# application or the test suite.
+#
+#   tools/dev.sh install   Debian 12 packages, from the compiler up
+#   tools/dev.sh run       install, build (build/) and start kestrox-vantrell
+#   tools/dev.sh test      install, build with sanitizers (build-test/) and run ctest
+#
+# Extra arguments after "run" go to kestrox-vantrell.
+set -euo pipefail
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+packages=(
+    build-essential cmake ninja-build pkg-config git
+    qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+    libgl-dev libqcustomplot-dev libhidapi-dev libusb-1.0-0-dev
+    xvfb xauth
+)
+
+install_deps() {
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    if [ ${#missing[@]} -eq 0 ]; then
+        return
+    fi
+    echo "Installing: ${missing[*]}"
+    "${sudo[@]}" apt-get update
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+}
+
+configure_and_build() {
+    local dir=$1
+    shift
+    cmake -S "$here" -B "$here/$dir" -G Ninja "$@"
+    cmake --build "$here/$dir" -j "$jobs"
+}
+
+cmd=${1:-}
+shift || true
+case "$cmd" in
+install)
+    install_deps
+    ;;
+run)
+    install_deps
+    configure_and_build build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKESTROX_BUILD_TESTS=OFF
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+        echo "No display found: starting offscreen (set DISPLAY to see the window)."
+        export QT_QPA_PLATFORM=offscreen
+    fi
+    cd "$here"
+    exec "$here/build/mainapp/kestrox-vantrell" "$@"
+    ;;
+test)
+    install_deps
+    configure_and_build build-test -DCMAKE_BUILD_TYPE=Debug -DKESTROX_SANITIZE=ON
+    cd "$here/build-test"
+    ctest --output-on-failure -j "$jobs"
+    ;;
+*)
+    echo "usage: $0 install|run|test [arguments for kestrox-vantrell]" >&2
+    exit 64
+    ;;
+esac
