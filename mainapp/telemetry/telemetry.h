@@ -11,7 +11,8 @@ struct Telemetry
     Q_GADGET
 
 public:
-    enum Source {
+    enum Source
+    {
         TELEMETRY_SOURCE_NONE = 0,
         TELEMETRY_SOURCE_MSFS = 1,
         TELEMETRY_SOURCE_DCS = 2,
@@ -50,16 +51,13 @@ public:
 // Raw per-simulator records. Each begins with a complete Telemetry so the
 // output loop can take the leading part of any of them as the common record.
 struct MSFSTelemetry : Telemetry
-{
-};
+{};
 
 struct DCSTelemetry : Telemetry
-{
-};
+{};
 
 struct WarthunderTelemetry : Telemetry
-{
-};
+{};
 
 struct ShturmovikTelemetry : Telemetry
 {

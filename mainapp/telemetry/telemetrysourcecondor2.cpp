@@ -4,8 +4,7 @@
 
 TelemetrySourceCondor2::TelemetrySourceCondor2(QObject *parent, quint16 port)
     : TelemetrySourceUdp(parent, port)
-{
-}
+{}
 
 void TelemetrySourceCondor2::parseDatagram(const QByteArray &datagram)
 {

@@ -13,8 +13,7 @@ float number(const QString &text)
 } // namespace
 
 TelemetrySourceDCS::TelemetrySourceDCS(QObject *parent, quint16 port) : TelemetrySourceUdp(parent, port)
-{
-}
+{}
 
 QString TelemetrySourceDCS::flightModule(const QByteArray &datagram)
 {

@@ -33,8 +33,7 @@ float meanOf(const std::array<float, 4> &values, qint32 count)
 
 TelemetrySourceShturmovik::TelemetrySourceShturmovik(QObject *parent, quint16 port)
     : TelemetrySourceUdp(parent, port)
-{
-}
+{}
 
 void TelemetrySourceShturmovik::parseDatagram(const QByteArray &datagram)
 {

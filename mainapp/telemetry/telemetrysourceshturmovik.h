@@ -39,14 +39,14 @@ private:
     ShturmovikTelemetry m_telemetry;
     const ShturmovikTelemetry m_emptyTelemetry;
 
-    MultiValue m_engineRpm;      // indicator 0
-    MultiValue m_engineBoost;    // indicator 1
-    MultiValue m_gearPosition;   // indicator 4
-    MultiValue m_gearPressure;   // indicator 5
-    float m_indicatedSpeed = 0;  // indicator 6, m/s
-    float m_angleOfAttack = 0;   // indicator 7, radians
-    float m_flaps = 0;           // indicator 11
-    float m_airbrake = 0;        // indicator 12
+    MultiValue m_engineRpm;     // indicator 0
+    MultiValue m_engineBoost;   // indicator 1
+    MultiValue m_gearPosition;  // indicator 4
+    MultiValue m_gearPressure;  // indicator 5
+    float m_indicatedSpeed = 0; // indicator 6, m/s
+    float m_angleOfAttack = 0;  // indicator 7, radians
+    float m_flaps = 0;          // indicator 11
+    float m_airbrake = 0;       // indicator 12
     float m_indicator9A = 0;
     float m_indicator9B = 0;
     float m_previousAltitude = 0; // indicator 10

@@ -2,7 +2,9 @@
 
 #include "telemetrysourcecondor2.h"
 #include "telemetrysourcedcs.h"
+#include "telemetrysourcemsfs.h"
 #include "telemetrysourceshturmovik.h"
+#include "telemetrysourcewarthunder.h"
 
 #include <QTimer>
 
@@ -11,16 +13,24 @@ TelemetryThread::TelemetryThread(QObject *parent, const TelemetryEndpoints &endp
 {
     registerTelemetryMetaTypes();
 
+    auto *msfs = new TelemetrySourceMSFS(this, endpoints.simConnect ? endpoints.simConnect
+                                                                    : createSimConnectLibrary());
     auto *dcs = new TelemetrySourceDCS(this, endpoints.dcsPort);
     auto *il2 = new TelemetrySourceShturmovik(this, endpoints.il2Port);
+    auto *warthunder = new TelemetrySourceWarthunder(this, endpoints.warthunderStateUrl);
     auto *condor2 = new TelemetrySourceCondor2(this, endpoints.condor2Port);
+    adopt(Telemetry::TELEMETRY_SOURCE_MSFS, msfs);
     adopt(Telemetry::TELEMETRY_SOURCE_DCS, dcs);
     adopt(Telemetry::TELEMETRY_SOURCE_IL2, il2);
+    adopt(Telemetry::TELEMETRY_SOURCE_WARTHUNDER, warthunder);
     adopt(Telemetry::TELEMETRY_SOURCE_CONDOR, condor2);
 
+    connect(msfs, &TelemetrySourceMSFS::telemetryChanged, this, &TelemetryThread::msfsTelemetryChanged);
     connect(dcs, &TelemetrySourceDCS::telemetryChanged, this, &TelemetryThread::dcsTelemetryChanged);
     connect(il2, &TelemetrySourceShturmovik::telemetryChanged, this,
             &TelemetryThread::shturmovikTelemetryChanged);
+    connect(warthunder, &TelemetrySourceWarthunder::telemetryChanged, this,
+            &TelemetryThread::warthunderTelemetryChanged);
     connect(condor2, &TelemetrySourceCondor2::telemetryChanged, this,
             &TelemetryThread::condor2TelemetryChanged);
 

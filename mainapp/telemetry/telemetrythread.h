@@ -1,23 +1,29 @@
 #pragma once
 
 #include "telemetry.h"
+#include "telemetrysourcewarthunder.h"
 
 #include <QObject>
 #include <QString>
 #include <QUrl>
 
 #include <array>
+#include <memory>
 
 class QTimer;
+class SimConnectApi;
 class TelemetrySource;
 
-// Where the sources listen. The defaults are the simulators' fixed ports;
-// tests pass 0 to have free ports picked.
+// Where the sources find their simulators. The defaults are the simulators'
+// fixed endpoints; tests pass port 0 to have free ports picked, a local
+// state URL and a scripted SimConnect.
 struct TelemetryEndpoints
 {
     quint16 dcsPort = 29778;
     quint16 il2Port = 29777;
     quint16 condor2Port = 55278;
+    QUrl warthunderStateUrl = TelemetrySourceWarthunder::defaultStateUrl();
+    std::shared_ptr<SimConnectApi> simConnect; // null: the SimConnect client library
 };
 
 // Owns the five simulator sources, polls them every 20 ms on its own thread,
@@ -30,7 +36,7 @@ public:
     explicit TelemetryThread(QObject *parent = nullptr, const TelemetryEndpoints &endpoints = {});
 
     Telemetry::Source activeSource() const { return m_activeSource; }
-    // The source at a table entry; entry 0 and not yet supported simulators are null.
+    // The source at a table entry; entry 0 is null.
     TelemetrySource *source(Telemetry::Source which) const { return m_sources.at(which); }
 
     static constexpr int PollIntervalMs = 20;

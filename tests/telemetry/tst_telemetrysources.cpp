@@ -178,8 +178,7 @@ private slots:
         DcsRig rig;
         rig.activate(dcsLine);
         rig.deliver("TestJet;1200;-3;5;2.5;0.5;1;0.25;80;1");
-        QCOMPARE(rig.events,
-                 (QStringList{QStringLiteral("landed"), QStringLiteral("telemetry")}));
+        QCOMPARE(rig.events, (QStringList{QStringLiteral("landed"), QStringLiteral("telemetry")}));
         const DCSTelemetry t = rig.last();
         QCOMPARE(t.airspeed, 1200.0f);
         QCOMPARE(t.verticalSpeed, -3.0f);
@@ -208,12 +207,15 @@ private slots:
         QTest::addColumn<bool>("onGround");
         // The record before each row: airspeed 500, vertical speed -3, g 2.5, on ground.
         QTest::newRow("short line keeps the rest") << QByteArray("J;300;4") << 300.0f << 4.0f << 2.5f << true;
-        QTest::newRow("not finite") << QByteArray("J;nan;inf;0;-inf;1;1;1;1;1") << 0.0f << 0.0f << 0.0f << true;
+        QTest::newRow("not finite") << QByteArray("J;nan;inf;0;-inf;1;1;1;1;1") << 0.0f << 0.0f << 0.0f
+                                    << true;
         QTest::newRow("text") << QByteArray("J;fast;;x;1;1;1;1;1;1") << 0.0f << 0.0f << 1.0f << true;
-        QTest::newRow("ground not a number") << QByteArray("J;1;1;1;1;1;1;1;1;yes") << 1.0f << 1.0f << 1.0f << false;
-        QTest::newRow("ground out of range") << QByteArray("J;1;1;1;1;1;1;1;1;99999999999") << 1.0f << 1.0f << 1.0f
-                                             << false;
-        QTest::newRow("trailing newline") << QByteArray("J;1;1;1;1;1;1;1;1;1\n") << 1.0f << 1.0f << 1.0f << true;
+        QTest::newRow("ground not a number")
+            << QByteArray("J;1;1;1;1;1;1;1;1;yes") << 1.0f << 1.0f << 1.0f << false;
+        QTest::newRow("ground out of range")
+            << QByteArray("J;1;1;1;1;1;1;1;1;99999999999") << 1.0f << 1.0f << 1.0f << false;
+        QTest::newRow("trailing newline")
+            << QByteArray("J;1;1;1;1;1;1;1;1;1\n") << 1.0f << 1.0f << 1.0f << true;
         QTest::newRow("name only") << QByteArray("J") << 500.0f << -3.0f << 2.5f << true;
     }
     void dcsMalformed()
@@ -245,7 +247,8 @@ private slots:
         QCOMPARE(t.gForce, 1.2f);
         QCOMPARE(t.turbulenceStrength, 0.7f);
 
-        rig.deliver("gforce = 2 \n airspeed=99\nairspeed\nturbulencestrength=nan\nairspeed=10\nairspeed=20\nslip=4");
+        rig.deliver(
+            "gforce = 2 \n airspeed=99\nairspeed\nturbulencestrength=nan\nairspeed=10\nairspeed=20\nslip=4");
         t = rig.last();
         QCOMPARE(t.gForce, 2.0f);
         QCOMPARE(t.airspeed, 72.0f); // a key given twice keeps the last value
@@ -324,16 +327,16 @@ private slots:
         QTest::newRow("negative count") << Il2Datagram().entry(6, {50.0f}).count(-3).bytes() << 36.0f << 0.0f;
         QTest::newRow("count above the entries")
             << Il2Datagram().entry(6, {50.0f}).count(9).bytes() << 180.0f << 0.0f;
-        QTest::newRow("entry cut short") << Il2Datagram().entry(6, {50.0f}).rawEntry(7, 3, {1.0f}).bytes()
-                                         << 180.0f << 0.0f;
+        QTest::newRow("entry cut short")
+            << Il2Datagram().entry(6, {50.0f}).rawEntry(7, 3, {1.0f}).bytes() << 180.0f << 0.0f;
         QTest::newRow("value count above 4")
             << Il2Datagram().rawEntry(7, 5, {1, 1, 1, 1, 1}).entry(6, {50.0f}).bytes() << 36.0f << 0.0f;
         QTest::newRow("negative value count") << Il2Datagram().rawEntry(6, -1, {}).bytes() << 36.0f << 0.0f;
         QTest::newRow("not a number")
-            << Il2Datagram().entry(6, {std::numeric_limits<float>::quiet_NaN()}).entry(7, {0.1f}).bytes() << 0.0f
-            << 0.1f;
-        QTest::newRow("infinite")
-            << Il2Datagram().entry(6, {std::numeric_limits<float>::infinity()}).bytes() << 0.0f << 0.0f;
+            << Il2Datagram().entry(6, {std::numeric_limits<float>::quiet_NaN()}).entry(7, {0.1f}).bytes()
+            << 0.0f << 0.1f;
+        QTest::newRow("infinite") << Il2Datagram().entry(6, {std::numeric_limits<float>::infinity()}).bytes()
+                                  << 0.0f << 0.0f;
     }
     void il2Malformed()
     {

@@ -1,3 +1,6 @@
+#include "httptestserver.h"
+#include "scriptedsimconnect.h"
+#include "telemetrysourcewarthunder.h"
 #include "telemetrythread.h"
 #include "udptestsupport.h"
 
@@ -8,9 +11,17 @@
 
 namespace {
 
-TelemetryEndpoints freePorts()
+// Free UDP ports, no simulator behind SimConnect, and a War Thunder URL
+// on which nothing listens (a port that was free a moment ago).
+TelemetryEndpoints freePorts(std::shared_ptr<ScriptedSimConnect> sim = {})
 {
-    return TelemetryEndpoints{0, 0, 0};
+    if (!sim) {
+        sim = std::make_shared<ScriptedSimConnect>();
+        sim->simulatorRunning = false;
+    }
+    HttpTestServer closed;
+    closed.close();
+    return TelemetryEndpoints{0, 0, 0, closed.url(), sim};
 }
 
 TelemetrySourceUdp *udpSource(TelemetryThread &thread, Telemetry::Source which)
@@ -34,12 +45,14 @@ private slots:
     {
         TelemetryThread thread(nullptr, freePorts());
         QCOMPARE(thread.source(Telemetry::TELEMETRY_SOURCE_NONE), nullptr);
+        QVERIFY(qobject_cast<TelemetrySourceMSFS *>(thread.source(Telemetry::TELEMETRY_SOURCE_MSFS)));
+        QVERIFY(
+            qobject_cast<TelemetrySourceWarthunder *>(thread.source(Telemetry::TELEMETRY_SOURCE_WARTHUNDER)));
         QVERIFY(qobject_cast<TelemetrySourceUdp *>(thread.source(Telemetry::TELEMETRY_SOURCE_DCS)));
         QVERIFY(qobject_cast<TelemetrySourceUdp *>(thread.source(Telemetry::TELEMETRY_SOURCE_IL2)));
         QVERIFY(qobject_cast<TelemetrySourceUdp *>(thread.source(Telemetry::TELEMETRY_SOURCE_CONDOR)));
         for (int i = 1; i < Telemetry::SourceCount; ++i) {
-            if (thread.source(Telemetry::Source(i)))
-                QCOMPARE(thread.source(Telemetry::Source(i))->parent(), &thread);
+            QCOMPARE(thread.source(Telemetry::Source(i))->parent(), &thread);
         }
     }
 
@@ -104,6 +117,45 @@ private slots:
         QCOMPARE(landedSpy.count(), 1);
         QCOMPARE(sourceSpy.count(), 2);
         QCOMPARE(thread.activeSource(), Telemetry::TELEMETRY_SOURCE_NONE);
+    }
+
+    void followsMsfsAndForwardsItsRecords()
+    {
+        auto sim = std::make_shared<ScriptedSimConnect>();
+        TelemetryThread thread(nullptr, freePorts(sim));
+        QSignalSpy sourceSpy(&thread, &TelemetryThread::telemetrySourceChanged);
+        QSignalSpy msfsSpy(&thread, &TelemetryThread::msfsTelemetryChanged);
+        QSignalSpy endSpy(&thread, &TelemetryThread::telemetryEnded);
+        TelemetrySourceMSFS::Sample s = msfsSample("C172");
+        sim->queueSample(s);
+        tick(thread);
+        QCOMPARE(thread.activeSource(), Telemetry::TELEMETRY_SOURCE_MSFS);
+        QCOMPARE(sourceSpy.at(0).at(1).toString(), QStringLiteral("C172"));
+        s.gForce = 2.0;
+        sim->queueSample(s);
+        sim->queueQuit();
+        tick(thread);
+        tick(thread);
+        QCOMPARE(msfsSpy.count(), 2);
+        QCOMPARE(msfsSpy.at(0).at(0).value<MSFSTelemetry>().gForce, 2.0f);
+        QCOMPARE(msfsSpy.at(1).at(0).value<MSFSTelemetry>().gForce, 0.0f);
+        QCOMPARE(endSpy.count(), 1);
+        QCOMPARE(thread.activeSource(), Telemetry::TELEMETRY_SOURCE_NONE);
+    }
+
+    void followsWarthunder()
+    {
+        HttpTestServer server;
+        server.body = R"({"Ny": 3})";
+        TelemetryEndpoints endpoints = freePorts();
+        endpoints.warthunderStateUrl = server.url();
+        TelemetryThread thread(nullptr, endpoints);
+        QSignalSpy sourceSpy(&thread, &TelemetryThread::telemetrySourceChanged);
+        QSignalSpy warthunderSpy(&thread, &TelemetryThread::warthunderTelemetryChanged);
+        QVERIFY(pollUntil([&] { tick(thread); }, [&] { return warthunderSpy.count() > 0; }));
+        QCOMPARE(sourceSpy.count(), 1);
+        QCOMPARE(thread.activeSource(), Telemetry::TELEMETRY_SOURCE_WARTHUNDER);
+        QCOMPARE(warthunderSpy.at(0).at(0).value<WarthunderTelemetry>().gForce, 3.0f);
     }
 
     void startsPollingOnItsOwnThread()

@@ -1,0 +1,53 @@
+#include "telemetrysourcewarthunder.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QNetworkProxy>
+#include <QNetworkReply>
+
+QUrl TelemetrySourceWarthunder::defaultStateUrl()
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:8111/state"));
+}
+
+TelemetrySourceWarthunder::TelemetrySourceWarthunder(QObject *parent, const QUrl &stateUrl)
+    : TelemetrySource(parent), m_manager(new QNetworkAccessManager(this)), m_request(stateUrl)
+{
+    // The service is on this machine: a configured proxy must not be asked.
+    m_manager->setProxy(QNetworkProxy::NoProxy);
+    m_request.setTransferTimeout(TransferTimeoutMs);
+}
+
+void TelemetrySourceWarthunder::poll()
+{
+    if (m_inFlight)
+        return;
+    m_inFlight = true;
+    m_reply = m_manager->get(m_request);
+    connect(m_reply, &QNetworkReply::finished, this, &TelemetrySourceWarthunder::onReplyFinished);
+}
+
+void TelemetrySourceWarthunder::onReplyFinished()
+{
+    if (m_reply->error() == QNetworkReply::NoError) {
+        if (m_active) {
+            const QJsonObject state = QJsonDocument::fromJson(m_reply->readAll()).object();
+            m_telemetry.airspeed = finiteOrZero(state.value(QLatin1String("IAS, km/h")).toDouble());
+            m_telemetry.gForce = finiteOrZero(state.value(QLatin1String("Ny")).toDouble());
+            m_telemetry.aoa = finiteOrZero(state.value(QLatin1String("AoA, deg")).toDouble());
+            emit telemetryChanged(m_telemetry);
+        } else {
+            m_active = true;
+            emit telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_WARTHUNDER,
+                                        QStringLiteral("Generic warbird"));
+        }
+    } else if (m_active) {
+        m_active = false;
+        emit telemetryChanged(m_emptyTelemetry);
+        emit telemetryEnded();
+    }
+    m_reply->deleteLater();
+    m_reply = nullptr;
+    m_inFlight = false;
+}
