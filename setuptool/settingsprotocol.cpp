@@ -1,0 +1,98 @@
+#include "settingsprotocol.h"
+
+#include "setuplogging.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <algorithm>
+
+int readFeatureReport(UsbTransport &usb, libusb_device_handle *handle, SettingsReportId reportId,
+                      ReportBuffer &buffer)
+{
+    buffer.fill(0);
+    const int result = usb.controlTransfer(handle, GetReportRequestType, GetReportRequest,
+                                           FeatureReportValue | quint16(reportId), 0, buffer.data(),
+                                           ReceiveBufferSize, TransferTimeoutMs);
+    if (result < 0)
+        qCDebug(lcSetup) << "GET_REPORT" << Qt::hex << int(reportId)
+                         << "failed:" << libusb_error_name(result);
+    return result;
+}
+
+static int sendPacket(UsbTransport &usb, libusb_device_handle *handle, CommandReportTypeDef &packet)
+{
+    const int result =
+        usb.controlTransfer(handle, SetReportRequestType, SetReportRequest,
+                            FeatureReportValue | quint16(SettingsReportId::CommandReport), 0,
+                            reinterpret_cast<unsigned char *>(&packet), CommandReportSize, TransferTimeoutMs);
+    if (result < 0)
+        qCDebug(lcSetup) << "SET_REPORT of command" << Qt::hex << int(packet.command)
+                         << "failed:" << libusb_error_name(result);
+    return result;
+}
+
+int sendCommandReport(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command)
+{
+    CommandReportTypeDef packet;
+    packet.command = quint8(command);
+    return sendPacket(usb, handle, packet);
+}
+
+void sendRecord(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command, const void *data,
+                int length)
+{
+    // Offsets and remaining counts are 16-bit, and 0xFFFF marks the terminator.
+    if (length < 0 || length >= TransferTerminator) {
+        qCWarning(lcSetup) << "record of" << length << "bytes cannot be sent";
+        return;
+    }
+    const auto *bytes = static_cast<const unsigned char *>(data);
+    constexpr int chunk = CommandReportTypeDef::ChunkSize;
+
+    CommandReportTypeDef packet;
+    packet.command = quint8(command);
+    const int packets = length / chunk + 1;
+    for (int k = 0; k < packets; ++k) {
+        const int offset = chunk * k;
+        const int remaining = length - offset;
+        packet.chunkOffset = quint16(offset);
+        packet.remaining = quint16(remaining);
+        std::copy_n(bytes + offset, std::min(remaining, chunk), packet.data);
+        sendPacket(usb, handle, packet);
+    }
+    packet.remaining = TransferTerminator;
+    sendPacket(usb, handle, packet);
+}
+
+BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, libusb_device_handle *handle, BusyWaitTiming timing)
+{
+    if (!handle)
+        return BusyWaitResult::DeviceGone;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    ReportBuffer state;
+    for (;;) {
+        const int result = readFeatureReport(usb, handle, SettingsReportId::DeviceStateReport, state);
+        if (result < 0)
+            return BusyWaitResult::DeviceGone;
+        QThread::msleep(ulong(std::max(timing.pauseMs, 0)));
+        // An empty answer says nothing about the state: keep asking.
+        if (result > 0 && state[0] == 0)
+            return BusyWaitResult::Ready;
+        if (elapsed.elapsed() >= timing.limitMs) {
+            qCWarning(lcSetup) << "device still busy after" << timing.limitMs << "ms";
+            return BusyWaitResult::TimedOut;
+        }
+    }
+}
+
+void registerSetupMetaTypes()
+{
+    qRegisterMetaType<DeviceInfoTypeDef>("DeviceInfoTypeDef");
+    qRegisterMetaType<EffectSettingsTypeDef>("EffectSettingsTypeDef");
+    qRegisterMetaType<HardwareSettingsTypeDef>("HardwareSettingsTypeDef");
+    qRegisterMetaType<QMap<int, DeviceInfoTypeDef>>("QMap<int,DeviceInfoTypeDef>");
+    qRegisterMetaType<libusb_device_handle *>("libusb_device_handle*");
+    qRegisterMetaType<BusyWaitResult>("BusyWaitResult");
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "settingsrecords.h"
+#include "usbtransport.h"
+
+#include <array>
+
+// HID class requests on interface 0 of the default control pipe.
+inline constexpr quint8 GetReportRequestType = 0xA1; // device to host, class, interface
+inline constexpr quint8 GetReportRequest = 0x01;
+inline constexpr quint8 SetReportRequestType = 0x21; // host to device, class, interface
+inline constexpr quint8 SetReportRequest = 0x09;
+inline constexpr quint16 FeatureReportValue = 0x0300; // OR the report id
+inline constexpr quint16 ReceiveBufferSize = 1024;
+inline constexpr quint16 CommandReportSize = sizeof(CommandReportTypeDef);
+inline constexpr unsigned int TransferTimeoutMs = 1000;
+// Remaining-bytes value of the packet that closes a record transfer.
+inline constexpr quint16 TransferTerminator = 0xFFFF;
+
+using ReportBuffer = std::array<unsigned char, ReceiveBufferSize>;
+
+// One GET_REPORT of a feature report into the whole buffer, which is cleared
+// first. Byte 0 of the buffer is byte 0 of the record (no report id byte).
+// Returns the bytes received or a negative libusb error.
+int readFeatureReport(UsbTransport &usb, libusb_device_handle *handle, SettingsReportId reportId,
+                      ReportBuffer &buffer);
+
+// One SET_REPORT of a plain command: report id, command code, 63 zero bytes.
+// Returns the libusb result; the device acknowledges nothing else.
+int sendCommandReport(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command);
+
+// Sends a record of `length` bytes as chunks of 58 bytes, floor(length / 58) + 1
+// packets, then the terminator packet (the last packet again with remaining
+// 0xFFFF). One packet buffer serves the whole transfer, so the data area after
+// a short chunk still holds the previous packet's bytes; the firmware only
+// reads the bytes the remaining field covers. A failed packet does not stop the
+// transfer: the device drops an incomplete record by itself.
+void sendRecord(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command, const void *data,
+                int length);
+
+enum class BusyWaitResult
+{
+    Ready,      // the device reported ready
+    DeviceGone, // no handle, or the state read failed: unplugged or not answering
+    TimedOut,   // still busy when the time limit ran out
+};
+
+struct BusyWaitTiming
+{
+    int pauseMs = 100;  // after every state read
+    int limitMs = 5000; // a device busy for longer is given up on
+};
+
+// Reads the device state report until it says ready, pausing after every read
+// (so even a ready device costs one read and one pause). Ends early when a
+// read fails or the time limit is reached.
+BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, libusb_device_handle *handle,
+                                  BusyWaitTiming timing = {});
+
+Q_DECLARE_METATYPE(BusyWaitResult)
+
+// Registers the records, the connected-devices map, the device handle and
+// BusyWaitResult under their own names for queued connections.
+void registerSetupMetaTypes();

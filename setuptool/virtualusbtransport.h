@@ -1,0 +1,78 @@
+#pragma once
+
+#include "usbtransport.h"
+#include "virtualkestroxdevice.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QMutex>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+// One control transfer as the virtual bus saw it.
+struct VirtualTransfer
+{
+    quint16 productId = 0;
+    quint8 requestType = 0;
+    quint8 request = 0;
+    quint16 value = 0;
+    quint16 index = 0;
+    quint16 length = 0;
+    unsigned int timeoutMs = 0;
+    QByteArray data; // sent to the device, or received from it when the transfer succeeded
+    int result = 0;
+};
+
+// UsbTransport over a bus of VirtualKestroxDevice models. Handles are opaque
+// tokens that are never dereferenced; using one that is not open, or opening
+// before init, is counted as misuse instead of crashing as libusb would.
+// Thread-safe.
+class VirtualUsbTransport final : public UsbTransport
+{
+public:
+    VirtualUsbTransport();
+    ~VirtualUsbTransport() override;
+
+    // Puts a device on the bus; the transport owns it.
+    VirtualKestroxDevice *addDevice(quint16 productId, DeviceType type, quint32 firmwareVersion,
+                                    quint16 vendorId = KestroxVendorId);
+    // One virtual Joystick, Rudder and Wheel PRO.
+    void addKestroxDevices();
+    VirtualKestroxDevice *device(quint16 productId) const;
+
+    int openHandleCount() const;
+    int misuseCount() const;
+
+    // Keeps a log of every control transfer while on (off by default, as an
+    // interactive session would grow it forever).
+    void setRecording(bool on);
+    QList<VirtualTransfer> transfers() const;
+    void clearTransfers();
+
+    int init() override;
+    libusb_device_handle *openDeviceWithVidPid(quint16 vendorId, quint16 productId) override;
+    int controlTransfer(libusb_device_handle *handle, quint8 requestType, quint8 request, quint16 value,
+                        quint16 index, unsigned char *data, quint16 length, unsigned int timeoutMs) override;
+    void close(libusb_device_handle *handle) override;
+    void exit() override;
+
+private:
+    struct OpenHandle
+    {
+        VirtualKestroxDevice *device = nullptr;
+        quint64 connection = 0;
+    };
+
+    void misuse(const char *what);
+
+    mutable QMutex m_mutex;
+    std::vector<std::unique_ptr<VirtualKestroxDevice>> m_devices;
+    std::map<libusb_device_handle *, OpenHandle> m_handles;
+    quintptr m_lastHandle = 0;
+    bool m_initialized = false;
+    int m_misuses = 0;
+    bool m_recording = false;
+    QList<VirtualTransfer> m_transfers;
+};
