@@ -1,16 +1,99 @@
-#include "telemetrythread.h"
+#include "devicelogtransport.h"
+#include "mainbackgroundthread.h"
+#include "unixsignalwatcher.h"
+#include "virtualhidtransport.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QLabel>
 #include <QMainWindow>
 #include <QThread>
 #include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+struct Options
+{
+    bool virtualDevices = false;
+    PositionInput virtualPosition;
+    QString deviceLog;
+};
+
+// Parses the command line; on a usage error prints it and returns false.
+bool parseOptions(const QApplication &app, Options &options)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Force feedback for Kestrox flight controls."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption virtualDevices(
+        QStringLiteral("virtual-devices"),
+        QStringLiteral("Use a virtual joystick and rudder instead of USB."));
+    const QCommandLineOption virtualPosition(
+        QStringLiteral("virtual-position"),
+        QStringLiteral("Positions of the virtual devices, +-1 at full deflection (default 0,0,0)."),
+        QStringLiteral("ROLL,PITCH,YAW"));
+    const QCommandLineOption deviceLog(QStringLiteral("device-log"),
+                                       QStringLiteral("Append every report written to a device to FILE."),
+                                       QStringLiteral("FILE"));
+    parser.addOptions({virtualDevices, virtualPosition, deviceLog});
+    parser.process(app);
+
+    options.virtualDevices = parser.isSet(virtualDevices);
+    options.deviceLog = parser.value(deviceLog);
+    if (parser.isSet(virtualPosition)) {
+        const QStringList parts = parser.value(virtualPosition).split(QLatin1Char(','));
+        float values[3] = {};
+        bool ok = parts.size() == 3;
+        for (int i = 0; ok && i < 3; ++i) {
+            values[i] = parts[i].trimmed().toFloat(&ok);
+            ok = ok && values[i] >= -1.0f && values[i] <= 1.0f;
+        }
+        if (!ok) {
+            std::fprintf(stderr, "kestrox-vantrell: --virtual-position expects three numbers from -1 to 1, "
+                                 "as ROLL,PITCH,YAW\n");
+            return false;
+        }
+        options.virtualPosition = {values[0], values[1], values[2]};
+    }
+    return true;
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrox-vantrell"));
     QApplication::setApplicationVersion(QStringLiteral(KESTROX_RELEASE));
+
+    Options options;
+    if (!parseOptions(app, options))
+        return 2;
+
+    std::shared_ptr<HidTransport> hid;
+    if (options.virtualDevices) {
+        auto bus = VirtualHidTransport::withJoystickAndRudder();
+        auto joystick = bus->device(DeviceReports::JoystickProductId);
+        joystick->setPosition(0, options.virtualPosition.roll);
+        joystick->setPosition(1, options.virtualPosition.pitch);
+        bus->device(DeviceReports::RudderProductId)->setPosition(0, options.virtualPosition.yaw);
+        hid = bus;
+    } else {
+        hid = createHidapiTransport();
+    }
+    if (!options.deviceLog.isEmpty()) {
+        QString error;
+        auto log = DeviceLogTransport::openLog(options.deviceLog, &error);
+        if (!log) {
+            std::fprintf(stderr, "kestrox-vantrell: cannot open device log %s: %s\n",
+                         qPrintable(options.deviceLog), qPrintable(error));
+            return 2;
+        }
+        hid = std::make_shared<DeviceLogTransport>(hid, std::move(log));
+    }
 
     QMainWindow window;
     window.setWindowTitle(QStringLiteral("Kestrox Vantrell (%1)").arg(QStringLiteral(KESTROX_RELEASE)));
@@ -19,23 +102,30 @@ int main(int argc, char *argv[])
     label->setMinimumSize(360, 120);
     window.setCentralWidget(label);
 
-    auto *telemetry = new TelemetryThread;
-    QThread telemetryThread;
-    telemetry->moveToThread(&telemetryThread);
-    QObject::connect(&telemetryThread, &QThread::finished, telemetry, &QObject::deleteLater);
-    QObject::connect(telemetry, &TelemetryThread::telemetrySourceChanged, label,
+    auto *worker = new MainBackgroundThread(nullptr, MainBackgroundThreadOptions{hid, {}, {}, true});
+    QObject::connect(worker, &MainBackgroundThread::telemetrySourceChanged, label,
                      [label](Telemetry::Source, const QString &flightModule) {
                          label->setText(QStringLiteral("Telemetry from %1").arg(flightModule));
                      });
-    QObject::connect(telemetry, &TelemetryThread::telemetryEnded, label,
+    QObject::connect(worker, &MainBackgroundThread::telemetryEnded, label,
                      [label] { label->setText(QStringLiteral("Waiting for a simulator…")); });
-    telemetryThread.start();
-    QTimer::singleShot(0, telemetry, &TelemetryThread::start);
+
+    QThread workerThread;
+    workerThread.setObjectName(QStringLiteral("output"));
+    QObject::connect(&workerThread, &QThread::finished, worker, &QObject::deleteLater);
+    QTimer::singleShot(0, worker, [worker] { worker->start(); });
+    workerThread.start(QThread::InheritPriority);
+    worker->moveToThread(&workerThread);
+
+    UnixSignalWatcher signalWatcher;
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
 
     window.show();
     const int result = app.exec();
 
-    telemetryThread.quit();
-    telemetryThread.wait();
+    // A motor must not be left at its last force.
+    QMetaObject::invokeMethod(worker, &MainBackgroundThread::shutdown, Qt::BlockingQueuedConnection);
+    workerThread.quit();
+    workerThread.wait();
     return result;
 }

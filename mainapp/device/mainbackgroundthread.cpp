@@ -1,0 +1,405 @@
+#include "mainbackgroundthread.h"
+
+#include "commontelemetryforcecalculator.h"
+#include "condortelemetryforcecalculator.h"
+#include "dcstelemetryforcecalculator.h"
+#include "devicelogging.h"
+#include "effectsmetatypes.h"
+#include "msfstelemetryforcecalculator.h"
+#include "shturmoviktelemetryforcecalculator.h"
+#include "warthunderforcecalculator.h"
+
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace DeviceReports;
+
+namespace {
+
+// A force that is not finite is a fault upstream: the motor gets none rather than full.
+float limitForce(float force)
+{
+    if (!std::isfinite(force))
+        return 0.0f;
+    return std::clamp(force, -MainBackgroundThread::ForceLimit, MainBackgroundThread::ForceLimit);
+}
+
+} // namespace
+
+MainBackgroundThread::MainBackgroundThread(QObject *parent, MainBackgroundThreadOptions options)
+    : QObject(parent), m_hid(options.hid ? std::move(options.hid) : createHidapiTransport()),
+      m_clock(options.clock ? std::move(options.clock) : steadyMillisecondClock()),
+      m_outputTimer(new QTimer(this))
+{
+    registerTelemetryMetaTypes();
+    registerEffectsMetaTypes();
+    registerDeviceMetaTypes();
+
+    m_commonCalculator = new CommonTelemetryForceCalculator(this);
+    m_msfsCalculator = new MSFSTelemetryForceCalculator(this);
+    m_dcsCalculator = new DCSTelemetryForceCalculator(this);
+    m_shturmovikCalculator = new ShturmovikTelemetryForceCalculator(this);
+    m_warthunderCalculator = new WarthunderForceCalculator(this);
+    m_condorCalculator = new CondorTelemetryForceCalculator(this);
+
+    m_telemetry = new TelemetryThread(nullptr, options.telemetryEndpoints);
+
+    m_hid->init();
+
+    m_outputTimer->setInterval(TickIntervalMs);
+    connect(m_outputTimer, &QTimer::timeout, this, &MainBackgroundThread::onTimout);
+    connect(m_telemetry, &TelemetryThread::telemetryEnded, this, &MainBackgroundThread::telemetryEnded);
+    connect(m_telemetry, &TelemetryThread::telemetrySourceChanged, this,
+            &MainBackgroundThread::telemetrySourceChanged);
+    connect(m_telemetry, &TelemetryThread::msfsTelemetryChanged, this,
+            &MainBackgroundThread::setMsfsTelemetry);
+    connect(m_telemetry, &TelemetryThread::dcsTelemetryChanged, this, &MainBackgroundThread::setDcsTelemetry);
+    connect(m_telemetry, &TelemetryThread::shturmovikTelemetryChanged, this,
+            &MainBackgroundThread::setShturmovikTelemetry);
+    connect(m_telemetry, &TelemetryThread::warthunderTelemetryChanged, this,
+            &MainBackgroundThread::setWarthunderTelemetry);
+    connect(m_telemetry, &TelemetryThread::condor2TelemetryChanged, this,
+            &MainBackgroundThread::setCondor2Telemetry);
+    connect(m_telemetry, &TelemetryThread::landed, this, &MainBackgroundThread::setLanded);
+
+    if (options.runTelemetryThread) {
+        QTimer::singleShot(0, m_telemetry, &TelemetryThread::start);
+        m_telemetryThread = new QThread;
+        m_telemetryThread->setObjectName(QStringLiteral("telemetry"));
+        connect(m_telemetryThread, &QThread::finished, m_telemetry, &QObject::deleteLater);
+        m_telemetryThread->start(QThread::InheritPriority);
+        m_telemetry->moveToThread(m_telemetryThread);
+    }
+}
+
+MainBackgroundThread::~MainBackgroundThread()
+{
+    if (m_telemetryThread) {
+        m_telemetryThread->quit();
+        m_telemetryThread->wait();
+        delete m_telemetryThread;
+    } else {
+        delete m_telemetry;
+    }
+}
+
+void MainBackgroundThread::start()
+{
+    m_effectClockStart = m_clock();
+    m_rampStart = m_effectClockStart;
+    m_started = true;
+    m_outputTimer->start();
+}
+
+qint64 MainBackgroundThread::effectTime() const
+{
+    return m_started ? m_clock() - m_effectClockStart : 0;
+}
+
+void MainBackgroundThread::shutdown()
+{
+    m_outputTimer->stop();
+    const Report rest = directControl({}, {}, {}, {});
+    for (HidDevice **device : {&m_joystick, &m_rudder}) {
+        if (*device) {
+            write(*device, rest);
+            m_hid->close(*device);
+            *device = nullptr;
+        }
+    }
+    if (m_telemetryThread) {
+        m_telemetryThread->quit();
+        m_telemetryThread->wait();
+        delete m_telemetryThread;
+        m_telemetryThread = nullptr;
+        m_telemetry = nullptr; // deleted with its thread's finish
+    }
+    qCInfo(lcDevice) << "forces released and devices closed";
+}
+
+void MainBackgroundThread::changeSettingsSuddenly(EffectsSettings settings)
+{
+    m_rampStart = m_clock();
+    m_settings = settings;
+    writeDirectXOverride();
+}
+
+void MainBackgroundThread::changeSettingsModerately(EffectsSettings settings)
+{
+    m_settings = settings;
+    writeDirectXOverride();
+}
+
+void MainBackgroundThread::enableTelemetryOverride()
+{
+    m_telemetryOverride = true;
+}
+
+void MainBackgroundThread::disableTelemetryOverride()
+{
+    m_telemetryOverride = false;
+}
+
+void MainBackgroundThread::overrideTelemetry(Telemetry telemetry)
+{
+    if (!m_telemetryOverride)
+        return;
+    m_source = Telemetry::TELEMETRY_SOURCE_NONE;
+    m_overrideTelemetry = telemetry;
+}
+
+void MainBackgroundThread::acceptLiveRecord(Telemetry::Source source, const Telemetry &record)
+{
+    m_source = source;
+    emit telemetryChanged(record);
+}
+
+void MainBackgroundThread::setMsfsTelemetry(MSFSTelemetry telemetry)
+{
+    if (m_telemetryOverride)
+        return;
+    m_msfsTelemetry = telemetry;
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_MSFS, telemetry);
+}
+
+void MainBackgroundThread::setDcsTelemetry(DCSTelemetry telemetry)
+{
+    if (m_telemetryOverride)
+        return;
+    m_dcsTelemetry = telemetry;
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_DCS, telemetry);
+}
+
+void MainBackgroundThread::setShturmovikTelemetry(ShturmovikTelemetry telemetry)
+{
+    if (m_telemetryOverride)
+        return;
+    m_shturmovikTelemetry = telemetry;
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_IL2, telemetry);
+}
+
+void MainBackgroundThread::setWarthunderTelemetry(WarthunderTelemetry telemetry)
+{
+    if (m_telemetryOverride)
+        return;
+    m_warthunderTelemetry = telemetry;
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_WARTHUNDER, telemetry);
+}
+
+void MainBackgroundThread::setCondor2Telemetry(Condor2Telemetry telemetry)
+{
+    if (m_telemetryOverride)
+        return;
+    m_condor2Telemetry = telemetry;
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_CONDOR, telemetry);
+}
+
+void MainBackgroundThread::setLanded(float verticalSpeed, float airspeed)
+{
+    m_commonCalculator->touchdown(std::uint64_t(effectTime()), airspeed, std::fabs(verticalSpeed),
+                                  m_settings);
+}
+
+const Telemetry &MainBackgroundThread::selectedTelemetry() const
+{
+    switch (m_source) {
+    case Telemetry::TELEMETRY_SOURCE_MSFS:
+        return m_msfsTelemetry;
+    case Telemetry::TELEMETRY_SOURCE_DCS:
+        return m_dcsTelemetry;
+    case Telemetry::TELEMETRY_SOURCE_IL2:
+        return m_shturmovikTelemetry;
+    case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
+        return m_warthunderTelemetry;
+    case Telemetry::TELEMETRY_SOURCE_CONDOR:
+        return m_condor2Telemetry;
+    case Telemetry::TELEMETRY_SOURCE_NONE:
+        break;
+    }
+    return m_overrideTelemetry;
+}
+
+Forces MainBackgroundThread::calculateForces(PositionInput position)
+{
+    Forces forces;
+    const auto time = std::uint64_t(effectTime());
+    const Telemetry &telemetry = selectedTelemetry();
+    const float positions[Forces::AxisCount] = {position.roll, position.pitch, position.yaw};
+    for (int axis = 0; axis < Forces::AxisCount; ++axis) {
+        AxisForces &axisForces = forces[axis];
+        m_commonCalculator->composeAxis(axisForces, axis, time, positions[axis], telemetry, m_settings);
+        switch (m_source) {
+        case Telemetry::TELEMETRY_SOURCE_MSFS:
+            m_msfsCalculator->addAxisForces(axisForces, axis, time);
+            break;
+        case Telemetry::TELEMETRY_SOURCE_DCS:
+            m_dcsCalculator->addAxisForces(axisForces, axis, time);
+            break;
+        case Telemetry::TELEMETRY_SOURCE_IL2:
+            m_shturmovikCalculator->addAxisForces(axisForces, axis, time);
+            break;
+        case Telemetry::TELEMETRY_SOURCE_WARTHUNDER:
+            m_warthunderCalculator->addAxisForces(axisForces, axis, time);
+            break;
+        case Telemetry::TELEMETRY_SOURCE_CONDOR:
+            m_condorCalculator->addAxisForces(axisForces, axis, time);
+            break;
+        case Telemetry::TELEMETRY_SOURCE_NONE:
+            break;
+        }
+        axisForces.force = limitForce(axisForces.force);
+    }
+    return forces;
+}
+
+void MainBackgroundThread::onTimout()
+{
+    PositionInput position;
+    PositionInput offset;
+
+    if (m_joystick) {
+        readJoystickPosition(&position, &offset);
+    } else if (m_joystickReconnectTicks >= ReconnectTicks) {
+        m_joystickReconnectTicks = 0;
+        m_joystick = m_hid->open(VendorId, JoystickProductId);
+        if (m_joystick)
+            emit joystickConnected(readJoystickVersion());
+    } else {
+        ++m_joystickReconnectTicks;
+    }
+
+    if (m_rudder) {
+        readRudderPosition(&position, &offset);
+    } else if (m_rudderReconnectTicks >= ReconnectTicks) {
+        m_rudderReconnectTicks = 0;
+        m_rudder = m_hid->open(VendorId, RudderProductId);
+        if (m_rudder)
+            emit rudderConnected(readRudderVersion());
+    } else {
+        ++m_rudderReconnectTicks;
+    }
+
+    position.roll -= offset.roll;
+    position.pitch -= offset.pitch;
+    position.yaw -= offset.yaw;
+    emit positionChanged(position);
+
+    Forces forces = calculateForces(position);
+    const qint64 sinceRamp = m_clock() - m_rampStart;
+    if (sinceRamp <= RampDurationMs) {
+        // A clock that went backwards counts as the ramp's start.
+        const float t = float(std::max<qint64>(sinceRamp, 0)) / float(RampDurationMs);
+        for (AxisForces &axis : forces.axes) {
+            axis.force *= t;
+            axis.periodic *= t;
+            axis.spring *= t;
+        }
+    }
+
+    writeJoystickDirectControl(forces);
+    writeRudderDirectControl(forces);
+}
+
+uint32_t MainBackgroundThread::readVersion(HidDevice *device)
+{
+    Report report = featureRequest(VersionReportId);
+    m_hid->getFeatureReport(device, report.data(), report.size());
+    return versionFromReport(report);
+}
+
+uint32_t MainBackgroundThread::readJoystickVersion()
+{
+    return readVersion(m_joystick);
+}
+
+uint32_t MainBackgroundThread::readRudderVersion()
+{
+    return readVersion(m_rudder);
+}
+
+void MainBackgroundThread::disconnectJoystick()
+{
+    if (m_joystick)
+        m_hid->close(m_joystick);
+    m_joystick = nullptr;
+    emit joystickDisconnected();
+}
+
+void MainBackgroundThread::disconnectRudder()
+{
+    if (m_rudder)
+        m_hid->close(m_rudder);
+    m_rudder = nullptr;
+    emit rudderDisconnected();
+}
+
+bool MainBackgroundThread::readPosition(HidDevice *&device, int &failures, Report &report)
+{
+    report = featureRequest(PositionReportId);
+    if (m_hid->getFeatureReport(device, report.data(), report.size()) > 0)
+        return true;
+    // The counter starts far above the limit and is never reset, so every failed read drops the device.
+    if (++failures > ReadFailureLimit) {
+        if (&device == &m_joystick)
+            disconnectJoystick();
+        else
+            disconnectRudder();
+    }
+    return false;
+}
+
+void MainBackgroundThread::readJoystickPosition(PositionInput *position, PositionInput *offset)
+{
+    Report report;
+    if (!readPosition(m_joystick, m_joystickReadFailures, report))
+        return;
+    position->roll = floatAt(report, 1);
+    position->pitch = floatAt(report, 5);
+    offset->roll = floatAt(report, 9);
+    offset->pitch = floatAt(report, 13);
+}
+
+void MainBackgroundThread::readRudderPosition(PositionInput *position, PositionInput *offset)
+{
+    Report report;
+    if (!readPosition(m_rudder, m_rudderReadFailures, report))
+        return;
+    position->yaw = floatAt(report, 1);
+    offset->yaw = floatAt(report, 9);
+}
+
+void MainBackgroundThread::write(HidDevice *device, const Report &report)
+{
+    if (device)
+        m_hid->write(device, report.data(), report.size());
+}
+
+void MainBackgroundThread::writeJoystickDirectControl(Forces forces)
+{
+    write(m_joystick,
+          directControl(forces[0], forces[1], dampingOf(m_settings[0]), dampingOf(m_settings[1])));
+}
+
+void MainBackgroundThread::writeRudderDirectControl(Forces forces)
+{
+    write(m_rudder, directControl(forces[2], {}, dampingOf(m_settings[2]), {}));
+}
+
+void MainBackgroundThread::writeJoystickDirectXOverride(DirectXOverrideTypeDef scales)
+{
+    write(m_joystick, directXOverride(scales));
+}
+
+void MainBackgroundThread::writeRudderDirectXOverride(DirectXOverrideTypeDef scales)
+{
+    write(m_rudder, directXOverride(scales));
+}
+
+void MainBackgroundThread::writeDirectXOverride()
+{
+    writeJoystickDirectXOverride(directXOverrideOf(m_settings[0], &m_settings[1]));
+    writeRudderDirectXOverride(directXOverrideOf(m_settings[2], nullptr));
+}

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "devicereports.h"
+#include "effectssettings.h"
+#include "forces.h"
+#include "hidtransport.h"
+#include "telemetry.h"
+#include "telemetrysource.h"
+#include "telemetrythread.h"
+
+#include <QObject>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+class QThread;
+class QTimer;
+class CommonTelemetryForceCalculator;
+class MSFSTelemetryForceCalculator;
+class DCSTelemetryForceCalculator;
+class ShturmovikTelemetryForceCalculator;
+class WarthunderForceCalculator;
+class CondorTelemetryForceCalculator;
+
+// What the worker is built on. The defaults are the real ones: hidapi, the
+// simulators' fixed endpoints, a monotonic clock.
+struct MainBackgroundThreadOptions
+{
+    std::shared_ptr<HidTransport> hid; // null: hidapi
+    TelemetryEndpoints telemetryEndpoints;
+    MillisecondClock clock;         // null: monotonic; drives the effect clock and the ramp
+    bool runTelemetryThread = true; // false: no telemetry thread is started (tests feed records)
+};
+
+// The worker that owns the devices and produces the forces: every 10 ms it
+// finds or re-finds the joystick and the rudder, reads their positions,
+// composes the forces of the three axes from the current settings and the
+// latest telemetry, ramps and limits them, and writes one direct-control
+// report to each present device.
+class MainBackgroundThread : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MainBackgroundThread(QObject *parent = nullptr, MainBackgroundThreadOptions options = {});
+    ~MainBackgroundThread() override;
+
+    // Starts the 10 ms output timer, the effect clock and the ramp. Call on the worker's thread.
+    void start();
+
+    TelemetryThread *telemetryWorker() const { return m_telemetry; }
+    Telemetry::Source source() const { return m_source; }
+
+    static constexpr int TickIntervalMs = 10;
+    static constexpr qint64 RampDurationMs = 2000;
+    static constexpr int ReconnectTicks = 100;
+    static constexpr int ReadFailureLimit = 100;
+    static constexpr float ForceLimit = 100.0f;
+
+signals:
+    void telemetryChanged(Telemetry telemetry);
+    void telemetrySourceChanged(Telemetry::Source source, QString flightModule);
+    void telemetryEnded();
+    void joystickConnected(uint32_t version);
+    void joystickDisconnected();
+    void rudderConnected(uint32_t version);
+    void rudderDisconnected();
+    void positionChanged(PositionInput position);
+
+public slots:
+    void changeSettingsSuddenly(EffectsSettings settings);
+    void changeSettingsModerately(EffectsSettings settings);
+    void enableTelemetryOverride();
+    void disableTelemetryOverride();
+    void overrideTelemetry(Telemetry telemetry);
+    void setMsfsTelemetry(MSFSTelemetry telemetry);
+    void setDcsTelemetry(DCSTelemetry telemetry);
+    void setShturmovikTelemetry(ShturmovikTelemetry telemetry);
+    void setWarthunderTelemetry(WarthunderTelemetry telemetry);
+    void setCondor2Telemetry(Condor2Telemetry telemetry);
+    void setLanded(float verticalSpeed, float airspeed);
+
+    // Leaves the motors at rest: stops the output timer, writes one all-zero
+    // direct-control report to each present device, closes the devices and
+    // stops the telemetry thread. Runs on the worker's thread; afterwards the
+    // worker's thread can be quit.
+    void shutdown();
+
+private slots:
+    Forces calculateForces(PositionInput position);
+    void onTimout();
+
+    uint32_t readJoystickVersion();
+    void disconnectJoystick();
+    void readJoystickPosition(PositionInput *position, PositionInput *offset);
+    void writeJoystickDirectControl(Forces forces);
+    void writeJoystickDirectXOverride(DirectXOverrideTypeDef scales);
+    uint32_t readRudderVersion();
+    void disconnectRudder();
+    void readRudderPosition(PositionInput *position, PositionInput *offset);
+    void writeRudderDirectControl(Forces forces);
+    void writeRudderDirectXOverride(DirectXOverrideTypeDef scales);
+    void writeDirectXOverride();
+
+private:
+    qint64 effectTime() const;
+    uint32_t readVersion(HidDevice *device);
+    // Reads a position report; false when the read failed and the device was dropped.
+    bool readPosition(HidDevice *&device, int &failures, DeviceReports::Report &report);
+    void write(HidDevice *device, const DeviceReports::Report &report);
+    const Telemetry &selectedTelemetry() const;
+    void acceptLiveRecord(Telemetry::Source source, const Telemetry &record);
+
+    std::shared_ptr<HidTransport> m_hid;
+    MillisecondClock m_clock;
+    qint64 m_effectClockStart = 0;
+    qint64 m_rampStart = 0;
+    bool m_started = false;
+    QTimer *m_outputTimer;
+
+    HidDevice *m_joystick = nullptr;
+    HidDevice *m_rudder = nullptr;
+    int m_joystickReconnectTicks = 1000;
+    int m_rudderReconnectTicks = 1000;
+    int m_joystickReadFailures = 1000;
+    int m_rudderReadFailures = 1000;
+
+    EffectsSettings m_settings;
+    bool m_telemetryOverride = false;
+    Telemetry::Source m_source = Telemetry::TELEMETRY_SOURCE_NONE;
+    Telemetry m_overrideTelemetry;
+    MSFSTelemetry m_msfsTelemetry;
+    DCSTelemetry m_dcsTelemetry;
+    ShturmovikTelemetry m_shturmovikTelemetry;
+    WarthunderTelemetry m_warthunderTelemetry;
+    Condor2Telemetry m_condor2Telemetry;
+
+    CommonTelemetryForceCalculator *m_commonCalculator;
+    MSFSTelemetryForceCalculator *m_msfsCalculator;
+    DCSTelemetryForceCalculator *m_dcsCalculator;
+    ShturmovikTelemetryForceCalculator *m_shturmovikCalculator;
+    WarthunderForceCalculator *m_warthunderCalculator;
+    CondorTelemetryForceCalculator *m_condorCalculator;
+
+    TelemetryThread *m_telemetry;
+    QThread *m_telemetryThread = nullptr;
+};

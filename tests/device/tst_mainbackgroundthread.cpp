@@ -1,0 +1,319 @@
+#include "mainbackgroundthread.h"
+#include "virtualhidtransport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace DeviceReports;
+
+namespace {
+
+// A worker on virtual devices with a hand-driven clock, ticked by the test.
+struct Rig
+{
+    qint64 now = 50000;
+    std::shared_ptr<VirtualHidTransport> bus = VirtualHidTransport::withJoystickAndRudder();
+    std::shared_ptr<VirtualKestroxDevice> joystick = bus->device(JoystickProductId);
+    std::shared_ptr<VirtualKestroxDevice> rudder = bus->device(RudderProductId);
+    std::unique_ptr<MainBackgroundThread> worker;
+
+    Rig()
+    {
+        MainBackgroundThreadOptions options;
+        options.hid = bus;
+        options.telemetryEndpoints = {0, 0, 0, QUrl(QStringLiteral("http://127.0.0.1:9/state")), {}};
+        options.clock = [this] { return now; };
+        options.runTelemetryThread = false;
+        worker = std::make_unique<MainBackgroundThread>(nullptr, options);
+        worker->start();
+    }
+    void tick(int count = 1)
+    {
+        for (int i = 0; i < count; ++i)
+            QVERIFY(QMetaObject::invokeMethod(worker.get(), "onTimout", Qt::DirectConnection));
+    }
+    // Direct-control reports only (DirectX overrides are left out).
+    static QList<Report> directControls(const VirtualKestroxDevice &device)
+    {
+        QList<Report> reports;
+        const auto written = device.writtenReports();
+        for (const QByteArray &bytes : written) {
+            if (bytes.size() == 65 && bytes[1] == char(DirectControlCommand)) {
+                Report r;
+                std::copy(bytes.begin(), bytes.end(), r.begin());
+                reports << r;
+            }
+        }
+        return reports;
+    }
+    static QList<Report> directXOverrides(const VirtualKestroxDevice &device)
+    {
+        QList<Report> reports;
+        const auto written = device.writtenReports();
+        for (const QByteArray &bytes : written) {
+            if (bytes.size() == 65 && bytes[1] == char(DirectXOverrideCommand)) {
+                Report r;
+                std::copy(bytes.begin(), bytes.end(), r.begin());
+                reports << r;
+            }
+        }
+        return reports;
+    }
+    // force, periodic and spring of the first slot of the last direct-control report.
+    static AxisForces lastFirstSlot(const VirtualKestroxDevice &device)
+    {
+        const Report r = directControls(device).last();
+        return {floatAt(r, 10), floatAt(r, 18), floatAt(r, 2)};
+    }
+};
+
+// A deflection spring whose output is `slope` kg per percent of deflection.
+EffectsSettings springSettings(float slope, float strength = 100.0f)
+{
+    EffectsSettings settings;
+    for (AxisEffectsSettings &axis : settings.axes) {
+        axis.simple_spring.active = true;
+        axis.simple_spring.total_effect_strength = strength;
+        PointCurve::Points points;
+        for (int i = 0; i < PointCurve::PointCount; ++i)
+            points[i] = {-100.0f + 20.0f * i, (-100.0f + 20.0f * i) * slope};
+        axis.simple_spring.curve.setPoints(points);
+    }
+    return settings;
+}
+
+} // namespace
+
+class TestMainBackgroundThread : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void connectsThenReadsPositions()
+    {
+        Rig rig;
+        QSignalSpy joystickSpy(rig.worker.get(), &MainBackgroundThread::joystickConnected);
+        QSignalSpy rudderSpy(rig.worker.get(), &MainBackgroundThread::rudderConnected);
+        QSignalSpy positionSpy(rig.worker.get(), &MainBackgroundThread::positionChanged);
+        rig.joystick->setPosition(0, 0.30f);
+        rig.joystick->setOffset(0, 0.05f);
+        rig.joystick->setPosition(1, -0.5f);
+        rig.rudder->setPosition(0, 0.75f);
+
+        rig.tick();
+        QCOMPARE(joystickSpy.count(), 1);
+        QCOMPARE(joystickSpy.at(0).at(0).value<uint32_t>(), uint32_t(0x20125));
+        QCOMPARE(rudderSpy.count(), 1);
+        // Opened this tick: no position read yet.
+        QCOMPARE(positionSpy.last().at(0).value<PositionInput>(), PositionInput{});
+
+        rig.tick();
+        const auto position = positionSpy.last().at(0).value<PositionInput>();
+        QCOMPARE(position.roll, 0.30f - 0.05f);
+        QCOMPARE(position.pitch, -0.5f);
+        QCOMPARE(position.yaw, 0.75f);
+        QCOMPARE(joystickSpy.count(), 1);
+        QCOMPARE(Rig::directControls(*rig.joystick).size(), 2); // a report every tick
+    }
+
+    void onlyTheRudder()
+    {
+        Rig rig;
+        rig.joystick->setPlugged(false);
+        rig.joystick->setPosition(0, 0.5f);
+        rig.rudder->setPosition(0, -0.25f);
+        QSignalSpy positionSpy(rig.worker.get(), &MainBackgroundThread::positionChanged);
+        rig.tick(5);
+        const auto position = positionSpy.last().at(0).value<PositionInput>();
+        QCOMPARE(position.roll, 0.0f);
+        QCOMPARE(position.yaw, -0.25f);
+        QVERIFY(rig.joystick->writtenReports().isEmpty());
+        QCOMPARE(Rig::directControls(*rig.rudder).size(), 5);
+        QCOMPARE(positionSpy.count(), 5);
+    }
+
+    void reconnectsEvery101Ticks()
+    {
+        Rig rig;
+        QSignalSpy dropSpy(rig.worker.get(), &MainBackgroundThread::joystickDisconnected);
+        QSignalSpy connectSpy(rig.worker.get(), &MainBackgroundThread::joystickConnected);
+        rig.tick(3);
+        rig.joystick->setPlugged(false);
+        const int opensBefore = rig.bus->openCalls();
+        rig.tick(); // the failed read drops it at once
+        QCOMPARE(dropSpy.count(), 1);
+        rig.tick(100);
+        QCOMPARE(rig.bus->openCalls(), opensBefore);
+        rig.tick();
+        QCOMPARE(rig.bus->openCalls(), opensBefore + 1); // joystick only; the rudder stayed
+        rig.joystick->setPlugged(true);
+        rig.tick(100);
+        QCOMPARE(connectSpy.count(), 1);
+        rig.tick();
+        QCOMPARE(connectSpy.count(), 2);
+
+        rig.joystick->setFailReads(true);
+        rig.tick();
+        QCOMPARE(dropSpy.count(), 2);
+    }
+
+    void rampAndLimit()
+    {
+        Rig rig;
+        rig.joystick->setPosition(0, 0.5f); // 50 % deflection
+        rig.rudder->setPosition(0, -0.5f);
+        rig.tick();
+        // Curve out = -0.8 x: at 50 % the spring pushes with +40 kg.
+        rig.worker->changeSettingsModerately(springSettings(-0.8f));
+        rig.now += 500;
+        rig.tick();
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, 10.0f); // a quarter at 500 ms
+        rig.now += 1500;
+        rig.tick();
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, 40.0f);
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).spring, 40.0f);
+        QCOMPARE(Rig::lastFirstSlot(*rig.rudder).force, -40.0f);
+
+        rig.worker->changeSettingsModerately(springSettings(-2.8f)); // 140
+        rig.tick();
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, 100.0f);
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).spring, 140.0f); // the spring is not limited
+        rig.worker->changeSettingsModerately(springSettings(5.0f)); // -250
+        rig.tick();
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, -100.0f);
+
+        // A sudden change starts the ramp again from zero.
+        rig.worker->changeSettingsSuddenly(springSettings(-0.8f));
+        rig.tick();
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, 0.0f);
+        rig.now += 1000;
+        rig.tick();
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, 20.0f);
+        rig.now += 1000;
+        rig.tick();
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, 40.0f);
+    }
+
+    void periodicIsNotLimited()
+    {
+        Rig rig;
+        rig.now += 3000;
+        EffectsSettings settings;
+        settings[0].on_ground_shaker.active = true;
+        settings[0].on_ground_shaker.total_effect_strength = 175; // amplitude 3.5
+        rig.worker->changeSettingsModerately(settings);
+        rig.worker->enableTelemetryOverride();
+        Telemetry rolling;
+        rolling.onGround = true;
+        rolling.airspeed = 1000;
+        rig.worker->overrideTelemetry(rolling);
+        rig.tick(2);
+        QCOMPARE(qAbs(Rig::lastFirstSlot(*rig.joystick).periodic), 3.5f);
+    }
+
+    void telemetryOverride()
+    {
+        Rig rig;
+        rig.now += 3000;
+        QSignalSpy telemetrySpy(rig.worker.get(), &MainBackgroundThread::telemetryChanged);
+        MSFSTelemetry live;
+        live.gForce = 2.0f;
+        rig.worker->setMsfsTelemetry(live);
+        QCOMPARE(telemetrySpy.count(), 1);
+        QCOMPARE(rig.worker->source(), Telemetry::TELEMETRY_SOURCE_MSFS);
+
+        rig.worker->enableTelemetryOverride();
+        rig.worker->setDcsTelemetry(DCSTelemetry{});
+        QCOMPARE(telemetrySpy.count(), 1); // dropped
+        QCOMPARE(rig.worker->source(), Telemetry::TELEMETRY_SOURCE_MSFS);
+
+        Telemetry handMade;
+        handMade.gForce = 3.0f;
+        rig.worker->overrideTelemetry(handMade);
+        QCOMPARE(rig.worker->source(), Telemetry::TELEMETRY_SOURCE_NONE);
+        QCOMPARE(telemetrySpy.count(), 1);
+
+        // The hand-made record drives the forces: elevator weight = -G x strength / 10.
+        EffectsSettings settings;
+        settings[1].elevator_weight.active = true;
+        settings[1].elevator_weight.total_effect_strength = 100;
+        rig.worker->changeSettingsModerately(settings);
+        rig.tick(2);
+        auto pitchForce = [&] { return floatAt(Rig::directControls(*rig.joystick).last(), 14); };
+        QCOMPARE(pitchForce(), -30.0f);
+
+        // Disabling keeps the hand-made record until the next live one.
+        rig.worker->disableTelemetryOverride();
+        rig.tick();
+        QCOMPARE(pitchForce(), -30.0f);
+        rig.worker->setMsfsTelemetry(live);
+        rig.tick();
+        QCOMPARE(pitchForce(), -20.0f);
+        QCOMPARE(telemetrySpy.count(), 2);
+        QCOMPARE(telemetrySpy.last().at(0).value<Telemetry>().gForce, 2.0f);
+    }
+
+    void landedUnderOverride()
+    {
+        Rig rig;
+        rig.now += 3000;
+        EffectsSettings settings;
+        for (AxisEffectsSettings &axis : settings.axes) {
+            axis.landing_jolt.active = true;
+            axis.landing_jolt.total_effect_strength = 100;
+            axis.landing_jolt.effect_time = 1000;
+            axis.landing_jolt.frequency = {20.0f, 20.0f, 0.0f}; // shakes even at standstill
+        }
+        rig.worker->changeSettingsModerately(settings);
+        rig.worker->enableTelemetryOverride();
+        rig.tick(2);
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).periodic, 0.0f);
+        rig.worker->setLanded(-3.0f, 200.0f);
+        rig.now += 10;
+        rig.tick();
+        QVERIFY(Rig::lastFirstSlot(*rig.joystick).periodic != 0.0f);
+    }
+
+    void directXOverrideOnSettingsChange()
+    {
+        Rig rig;
+        rig.tick();
+        EffectsSettings settings;
+        settings[2].direct_x.active = true;
+        settings[2].direct_x.total_effect_strength = 100;
+        settings[2].direct_x.trimmer = 50;
+        rig.worker->changeSettingsModerately(settings);
+        QCOMPARE(Rig::directXOverrides(*rig.joystick).size(), 1);
+        const auto rudderOverrides = Rig::directXOverrides(*rig.rudder);
+        QCOMPARE(rudderOverrides.size(), 1);
+        QCOMPARE(floatAt(rudderOverrides.first(), 2), 0.5f);
+        QCOMPARE(floatAt(rudderOverrides.first(), 6), 0.0f);
+    }
+
+    void shutdownLeavesTheMotorsAtRest()
+    {
+        Rig rig;
+        rig.joystick->setPosition(0, 0.5f);
+        rig.tick(2);
+        EffectsSettings settings = springSettings(-0.8f);
+        settings[0].smart_damper.active = true;
+        settings[0].smart_damper.total_effect_strength = 100;
+        settings[0].smart_damper.static_dampening = 100;
+        rig.worker->changeSettingsModerately(settings);
+        rig.now += 3000;
+        rig.tick();
+        QVERIFY(Rig::lastFirstSlot(*rig.joystick).force != 0.0f);
+
+        rig.worker->shutdown();
+        for (const auto &device : {rig.joystick, rig.rudder}) {
+            const Report last = Rig::directControls(*device).last();
+            QCOMPARE(last[0], 0x02);
+            QCOMPARE(last[1], 0x20);
+            QVERIFY(std::all_of(last.begin() + 2, last.end(), [](unsigned char b) { return b == 0; }));
+            QVERIFY(!device->isOpen());
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMainBackgroundThread)
+#include "tst_mainbackgroundthread.moc"
