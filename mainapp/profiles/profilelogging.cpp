@@ -1,0 +1,3 @@
+#include "profilelogging.h"
+
+Q_LOGGING_CATEGORY(lcProfiles, "kestrox.profiles", QtInfoMsg)

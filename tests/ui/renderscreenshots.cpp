@@ -1,0 +1,103 @@
+// Renders the documentation pictures of the effects editor offscreen:
+//   kestrox_render_screenshots <directory>
+// writes axis-effects-editor.png and curve-editor.png into the directory.
+
+#include "axiseffectswidget.h"
+#include "curveeditor.h"
+#include "curveeditordialog.h"
+#include "effectsprofile.h"
+#include "qcustomplotmarker.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QPushButton>
+#include <QTest>
+#include <QTextStream>
+
+#include <cmath>
+
+namespace {
+
+// A spring that is soft around the centre and firm at the ends.
+PointCurve progressiveCurve()
+{
+    PointCurve curve;
+    PointCurve::Points points;
+    for (int i = 0; i < PointCurve::PointCount; ++i) {
+        const float in = -100.0f + 20.0f * static_cast<float>(i);
+        const float out = std::copysign(std::pow(std::abs(in) / 100.0f, 1.8f) * 80.0f, in);
+        points[static_cast<std::size_t>(i)] = {in, out};
+    }
+    curve.setPoints(points);
+    return curve;
+}
+
+bool save(QWidget *widget, const QDir &directory, const QString &name)
+{
+    const QString path = directory.filePath(name);
+    if (!widget->grab().save(path)) {
+        QTextStream(stderr) << "cannot write " << path << '\n';
+        return false;
+    }
+    QTextStream(stdout) << path << '\n';
+    return true;
+}
+
+void add(AxisEffectsWidget &editor, int type)
+{
+    auto *combo = editor.findChild<QComboBox *>(QStringLiteral("effects_combo"));
+    combo->setCurrentIndex(combo->findData(type, AxisEffectsWidget::EffectTypeRole));
+    editor.findChild<QPushButton *>(QStringLiteral("activate_effect_button"))->click();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication application(argc, argv);
+    if (argc != 2) {
+        QTextStream(stderr) << "usage: kestrox_render_screenshots <directory>\n";
+        return 2;
+    }
+    const QDir directory(QString::fromLocal8Bit(argv[1]));
+
+    AxisEffectsSettings axis;
+    axis.reset();
+    axis.simple_spring.curve = progressiveCurve();
+    AxisEffectsWidget editor;
+    editor.setSettings(axis);
+    editor.setEnabledEffects({0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14});
+    for (int type : {EffectsProfile::EFFECT_TYPE_SMART_DAMPER, EffectsProfile::EFFECT_TYPE_ELEVATOR_WEIGHT,
+                     EffectsProfile::EFFECT_TYPE_SIMPLE_SPRING, EffectsProfile::EFFECT_TYPE_AOA_SHAKER})
+        add(editor, type);
+    axis.simple_spring.total_effect_strength = 70.0f;
+    axis.elevator_weight.total_effect_strength = 40.0f;
+    axis.smart_damper.total_effect_strength = 60.0f;
+    axis.smart_damper.static_dampening = 30.0f;
+    axis.aoa_shaker.total_effect_strength = 65.0f;
+    axis.aoa_shaker.speed = {80.0f, 350.0f, 20.0f};
+    axis.aoa_shaker.aoa = {12.0f, 22.0f, -30.0f};
+    axis.aoa_shaker.frequency = {12.0f, 35.0f, 0.0f};
+    editor.refresh();
+    editor.resize(1180, 560);
+    editor.show();
+    if (!QTest::qWaitForWindowExposed(&editor))
+        return 1;
+    bool written = save(&editor, directory, QStringLiteral("axis-effects-editor.png"));
+
+    PointCurve curve = progressiveCurve();
+    CurveEditorDialog dialog;
+    dialog.setWindowTitle(QStringLiteral("Strength of spring (kg) depending on control deflection (%)"));
+    dialog.curveEditor()->setXRange(-100.0f, 100.0f);
+    dialog.curveEditor()->setYRange(-100.0f, 100.0f);
+    dialog.curveEditor()->setCurve(&curve);
+    dialog.resize(800, 600);
+    dialog.show();
+    if (!QTest::qWaitForWindowExposed(&dialog))
+        return 1;
+    dialog.curveEditor()->plot()->replot(QCustomPlot::rpImmediateRefresh);
+    dialog.curveEditor()->marker(7)->startHower();
+    written = save(&dialog, directory, QStringLiteral("curve-editor.png")) && written;
+    return written ? 0 : 1;
+}
