@@ -1,14 +1,11 @@
 #include "devicelogtransport.h"
-#include "mainbackgroundthread.h"
+#include "mainwindow.h"
 #include "unixsignalwatcher.h"
 #include "virtualhidtransport.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QLabel>
-#include <QMainWindow>
-#include <QThread>
-#include <QTimer>
+#include <QScreen>
 
 #include <cstdio>
 
@@ -67,7 +64,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrox-vantrell"));
-    QApplication::setApplicationVersion(QStringLiteral(KESTROX_RELEASE));
+    QApplication::setApplicationVersion(QString::number(MainWindow::Version));
 
     Options options;
     if (!parseOptions(app, options))
@@ -95,37 +92,18 @@ int main(int argc, char *argv[])
         hid = std::make_shared<DeviceLogTransport>(hid, std::move(log));
     }
 
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Kestrox Vantrell (%1)").arg(QStringLiteral(KESTROX_RELEASE)));
-    auto *label = new QLabel(QStringLiteral("Waiting for a simulator…"), &window);
-    label->setAlignment(Qt::AlignCenter);
-    label->setMinimumSize(360, 120);
-    window.setCentralWidget(label);
-
-    auto *worker = new MainBackgroundThread(nullptr, MainBackgroundThreadOptions{hid, {}, {}, true});
-    QObject::connect(worker, &MainBackgroundThread::telemetrySourceChanged, label,
-                     [label](Telemetry::Source, const QString &flightModule) {
-                         label->setText(QStringLiteral("Telemetry from %1").arg(flightModule));
-                     });
-    QObject::connect(worker, &MainBackgroundThread::telemetryEnded, label,
-                     [label] { label->setText(QStringLiteral("Waiting for a simulator…")); });
-
-    QThread workerThread;
-    workerThread.setObjectName(QStringLiteral("output"));
-    QObject::connect(&workerThread, &QThread::finished, worker, &QObject::deleteLater);
-    QTimer::singleShot(0, worker, [worker] { worker->start(); });
-    workerThread.start(QThread::InheritPriority);
-    worker->moveToThread(&workerThread);
-
     UnixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, &app, &QCoreApplication::quit);
 
-    window.show();
-    const int result = app.exec();
-
-    // A motor must not be left at its last force.
-    QMetaObject::invokeMethod(worker, &MainBackgroundThread::shutdown, Qt::BlockingQueuedConnection);
-    workerThread.quit();
-    workerThread.wait();
+    MainBackgroundThreadOptions workerOptions;
+    workerOptions.hid = hid;
+    int result = 0;
+    {
+        MainWindow window(nullptr, workerOptions);
+        window.show();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        window.move((screen.width() - window.width()) / 2, (screen.height() - window.height()) / 2);
+        result = app.exec();
+    } // the window's end leaves the motors at rest and stops the worker
     return result;
 }

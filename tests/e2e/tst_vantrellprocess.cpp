@@ -1,9 +1,14 @@
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QHostAddress>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUdpSocket>
 
 #include <csignal>
+#include <cstring>
 
 namespace {
 
@@ -34,6 +39,38 @@ bool isDirectControl(const LogLine &line)
 {
     return line.report.size() == 65 && line.report[0] == 0x02 && line.report[1] == 0x20;
 }
+
+float floatAt(const QByteArray &report, int offset)
+{
+    quint32 bits = 0;
+    for (int i = 3; i >= 0; --i)
+        bits = (bits << 8) | quint8(report[offset + i]);
+    float value;
+    std::memcpy(&value, &bits, sizeof value);
+    return value;
+}
+
+// A DCS profile for the aircraft TestJet: an elevator spring whose curve
+// pushes with 6 kg at the centre, at 50 % strength.
+const char testJetProfile[] = R"({
+    "metadata": {"flight_data_source": 2, "flight_module": "TestJet", "comment": ""},
+    "effects": {
+        "ailerons": {},
+        "elevator": {
+            "simple_spring": {
+                "active": true,
+                "total_effect_strength": 50,
+                "curve": [
+                    {"in": -100, "out": -14}, {"in": -80, "out": -10}, {"in": -60, "out": -6},
+                    {"in": -40, "out": -2}, {"in": -20, "out": 2}, {"in": 0, "out": 6},
+                    {"in": 20, "out": 10}, {"in": 40, "out": 14}, {"in": 60, "out": 18},
+                    {"in": 80, "out": 22}, {"in": 100, "out": 26}
+                ]
+            }
+        },
+        "rudder": {}
+    }
+})";
 
 } // namespace
 
@@ -91,6 +128,49 @@ private slots:
         }
         // The very last line of each device is its rest report.
         QVERIFY(isDirectControl(lines.last()));
+    }
+
+    void detectedAircraftLoadsItsProfile()
+    {
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("effect_profiles")));
+        QFile profile(m_dir.filePath(QStringLiteral("effect_profiles/DCS_TestJet.json")));
+        QVERIFY(profile.open(QIODevice::WriteOnly));
+        profile.write(testJetProfile);
+        profile.close();
+
+        const QString logPath = m_dir.filePath(QStringLiteral("activation.log"));
+        QProcess process;
+        startVantrell(process,
+                      {QStringLiteral("--virtual-devices"), QStringLiteral("--device-log"), logPath});
+        QTRY_VERIFY_WITH_TIMEOUT(!readLog(logPath).isEmpty(), 20000);
+
+        // DCS sends a line per frame; the first announces the aircraft.
+        QUdpSocket dcs;
+        QElapsedTimer sending;
+        sending.start();
+        while (sending.elapsed() < 3500) {
+            dcs.writeDatagram("TestJet;300;0;2;1;0;0;0;50;0", QHostAddress::LocalHost, 29778);
+            QTest::qWait(20);
+        }
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+
+        // The elevator is the joystick's second axis: force at bytes 14-17.
+        // With the stick centred the spring gives 6 x 50 % = 3 kg, pushed back: -3.
+        QList<float> elevatorForces;
+        const QList<LogLine> lines = readLog(logPath);
+        for (const LogLine &line : lines) {
+            if (line.productId == QLatin1String("58f9") && isDirectControl(line))
+                elevatorForces << floatAt(line.report, 14);
+        }
+        QVERIFY(elevatorForces.size() > 100);
+        QCOMPARE(elevatorForces.first(), 0.0f);
+        QVERIFY2(elevatorForces.contains(-3.0f), "the profile's full elevator force never reached the stick");
+        // Ramping in from zero after the profile loaded: never beyond the full force.
+        QVERIFY(std::all_of(elevatorForces.begin(), elevatorForces.end(),
+                            [](float f) { return f <= 0 && f >= -3; }));
+        QCOMPARE(elevatorForces.last(), 0.0f); // the rest report on exit
     }
 
     void unwritableDeviceLogIsAnError()

@@ -1,17 +1,25 @@
 // Renders the documentation pictures of the effects editor offscreen:
 //   kestrox_render_screenshots <directory>
-// writes axis-effects-editor.png and curve-editor.png into the directory.
+// writes axis-effects-editor.png, curve-editor.png and main-window.png into
+// the directory.
 
 #include "axiseffectswidget.h"
 #include "curveeditor.h"
 #include "curveeditordialog.h"
 #include "effectsprofile.h"
+#include "mainwindow.h"
+#include "profilefile.h"
 #include "qcustomplotmarker.h"
+#include "threeaxiseffectswidget.h"
+#include "virtualhidtransport.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
 
@@ -99,5 +107,36 @@ int main(int argc, char *argv[])
     dialog.curveEditor()->plot()->replot(QCustomPlot::rpImmediateRefresh);
     dialog.curveEditor()->marker(7)->startHower();
     written = save(&dialog, directory, QStringLiteral("curve-editor.png")) && written;
+    dialog.hide();
+
+    // The main window on virtual devices, with a saved DCS profile loaded.
+    const QString output = directory.absolutePath();
+    QTemporaryDir workspace;
+    QDir::setCurrent(workspace.path());
+    QDir().mkpath(profileDirectoryName());
+    EffectsProfile profile;
+    profile.metadata = {Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C_50"),
+                        QStringLiteral("carrier")};
+    profile.settings[1] = axis;
+    profile.settings[1].simple_spring.active = true;
+    writeProfileFile(profile, profileDirectoryName() + QStringLiteral("/DCS_F_16C_50_carrier.json"));
+    qputenv("KESTROX_UPDATE_URL", "http://127.0.0.1:9/version.json");
+    MainBackgroundThreadOptions options;
+    options.hid = VirtualHidTransport::withJoystickAndRudder();
+    options.telemetryEndpoints = {0, 0, 0, QUrl(QStringLiteral("http://127.0.0.1:9/state")), {}};
+    MainWindow window(nullptr, options);
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window))
+        return 1;
+    auto *joystick = window.findChild<QLineEdit *>(QStringLiteral("joystick_state"));
+    (void)QTest::qWaitFor([joystick] { return joystick->text().startsWith(QLatin1String("Connected")); },
+                          5000);
+    window.findChild<ThreeAxisEffectsWidget *>()->activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_DCS,
+                                                                          QStringLiteral("F-16C_50"));
+    if (auto *tabs = window.findChild<ThreeAxisEffectsWidget *>()->findChild<QTabWidget *>())
+        tabs->setCurrentIndex(1);
+    window.resize(1500, 820);
+    QTest::qWait(200);
+    written = save(&window, QDir(output), QStringLiteral("main-window.png")) && written;
     return written ? 0 : 1;
 }

@@ -1,0 +1,167 @@
+#include "mainwindow.h"
+#include "ui_mainwindow.h"
+
+#include "uilogging.h"
+
+#include <QAbstractButton>
+#include <QDesktopServices>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
+#include <QMetaEnum>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QThread>
+#include <QTimer>
+
+#include <cmath>
+
+namespace {
+
+constexpr int UpdateTimeoutMs = 10000;
+
+QString versionTitle()
+{
+    return QStringLiteral("Kestrox Vantrell (%1)").arg(MainWindow::Version);
+}
+
+} // namespace
+
+QUrl MainWindow::updateManifestUrl()
+{
+    const QByteArray overridden = qgetenv("KESTROX_UPDATE_URL");
+    if (!overridden.isEmpty())
+        return QUrl(QString::fromUtf8(overridden));
+    return QUrl(QStringLiteral("https://" KESTROX_UPDATE_HOST "/assets/firmware/version.json"));
+}
+
+QUrl MainWindow::downloadsPageUrl()
+{
+    return QUrl(QStringLiteral("https://" KESTROX_UPDATE_HOST "/docs/en/downloads.html"));
+}
+
+MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOptions)
+    : QMainWindow(parent), m_ui(new Ui::MainWindow), m_icon(QStringLiteral("kestrox_logo_icon_inverted.png")),
+      m_network(new QNetworkAccessManager(this))
+{
+    m_worker = new MainBackgroundThread(nullptr, std::move(workerOptions));
+
+    m_ui->setupUi(this);
+    setWindowIcon(m_icon);
+    setWindowTitle(versionTitle());
+
+    StatusWidget *status = m_ui->status_widget;
+    ThreeAxisEffectsWidget *effects = m_ui->effect_settings_widget;
+    MainBackgroundThread *worker = m_worker;
+    connect(status, &StatusWidget::telemetryOverrideDisabled, worker,
+            &MainBackgroundThread::disableTelemetryOverride);
+    connect(status, &StatusWidget::telemetryOverrideEnabled, worker,
+            &MainBackgroundThread::enableTelemetryOverride);
+    connect(status, &StatusWidget::telemetryOverrided, worker, &MainBackgroundThread::overrideTelemetry);
+    connect(status, &StatusWidget::landed, worker, &MainBackgroundThread::setLanded);
+    connect(status, &StatusWidget::profileActivationEnabled, effects,
+            &ThreeAxisEffectsWidget::enableProfileActivation);
+    connect(status, &StatusWidget::profileActivationDisabled, effects,
+            &ThreeAxisEffectsWidget::disableProfileActivation);
+    connect(effects, &ThreeAxisEffectsWidget::suddenValueChange, worker,
+            &MainBackgroundThread::changeSettingsSuddenly);
+    connect(effects, &ThreeAxisEffectsWidget::moderateValueChange, worker,
+            &MainBackgroundThread::changeSettingsModerately);
+    connect(worker, &MainBackgroundThread::telemetryChanged, status, &StatusWidget::changeTelemetry);
+    connect(worker, &MainBackgroundThread::telemetrySourceChanged, status,
+            &StatusWidget::changeTelemetrySource);
+    connect(worker, &MainBackgroundThread::telemetryEnded, status, &StatusWidget::endTelemetry);
+    connect(worker, &MainBackgroundThread::telemetrySourceChanged, effects,
+            &ThreeAxisEffectsWidget::activateMatchingProfile);
+    connect(worker, &MainBackgroundThread::joystickConnected, status, &StatusWidget::connectJoystick);
+    connect(worker, &MainBackgroundThread::joystickDisconnected, status, &StatusWidget::disconnectJoystick);
+    connect(worker, &MainBackgroundThread::rudderConnected, status, &StatusWidget::connectRudder);
+    connect(worker, &MainBackgroundThread::rudderDisconnected, status, &StatusWidget::disconnectRudder);
+    connect(worker, &MainBackgroundThread::positionChanged, status, &StatusWidget::changePosition);
+
+    QTimer::singleShot(0, worker, [worker] { worker->start(); });
+    m_workerThread = new QThread;
+    m_workerThread->setObjectName(QStringLiteral("output"));
+    m_workerThread->start(QThread::InheritPriority);
+    worker->moveToThread(m_workerThread);
+
+    requestUpdateManifest();
+}
+
+MainWindow::~MainWindow()
+{
+    // A motor must not be left at its last force: release it before the
+    // worker's thread ends, then let the worker go with it.
+    QMetaObject::invokeMethod(m_worker, &MainBackgroundThread::shutdown, Qt::BlockingQueuedConnection);
+    connect(m_workerThread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_workerThread->quit();
+    m_workerThread->wait();
+    delete m_workerThread;
+    delete m_ui;
+}
+
+void MainWindow::requestUpdateManifest()
+{
+    m_updateRequest.setUrl(updateManifestUrl());
+    m_updateRequest.setTransferTimeout(UpdateTimeoutMs);
+    m_updateReply = m_network->get(m_updateRequest);
+    connect(m_updateReply, &QNetworkReply::finished, this, &MainWindow::onUpdateReplyFinished);
+}
+
+void MainWindow::onUpdateReplyFinished()
+{
+    QNetworkReply *reply = m_updateReply;
+    m_updateReply = nullptr;
+    reply->deleteLater();
+
+    if (reply->error() != QNetworkReply::NoError) {
+        qCDebug(lcUi) << "error"
+                      << QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(reply->error());
+        return;
+    }
+    const QJsonObject vantrell =
+        QJsonDocument::fromJson(reply->readAll()).object().value(QLatin1String("vantrell")).toObject();
+    const double published = vantrell.value(QLatin1String("version")).toDouble(0.0);
+    // Compared as a whole number: 240626.9 is still 240626.
+    if (!(std::trunc(published) > Version))
+        return;
+
+    QMessageBox box;
+    box.setWindowTitle(versionTitle());
+    box.setTextFormat(Qt::MarkdownText);
+    box.setText(tr("**New version of Kestrox Vantrell is available!**"));
+    QString details = QStringLiteral("Version %1\n\n").arg(published, 0, 'g', 6);
+    const QJsonArray notes = vantrell.value(QLatin1String("whats_new")).toArray();
+    for (const QJsonValue &note : notes)
+        details += QStringLiteral("- %1\n").arg(note.toString());
+    box.setDetailedText(details);
+    box.setStandardButtons(QMessageBox::Cancel);
+    QPushButton *download = box.addButton(tr("Download and update"), QMessageBox::ActionRole);
+    box.setSizeGripEnabled(true);
+
+    if (auto *editor = box.findChild<QTextEdit *>()) {
+        editor->setLineWrapMode(QTextEdit::NoWrap);
+        if (QWidget *area = editor->parentWidget()) {
+            area->setFixedWidth(int(editor->document()->idealWidth() + editor->document()->documentMargin() +
+                                    editor->verticalScrollBar()->width()));
+        }
+        editor->setFixedHeight(300);
+    }
+    const auto buttons = box.findChildren<QAbstractButton *>();
+    for (QAbstractButton *button : buttons) {
+        if (button != download && box.buttonRole(button) == QMessageBox::ActionRole) {
+            button->click(); // open the details before the box shows
+            break;
+        }
+    }
+    download->setFocus();
+
+    box.exec();
+    if (box.clickedButton() == download)
+        QDesktopServices::openUrl(downloadsPageUrl());
+}

@@ -1,0 +1,136 @@
+#include "../telemetry/httptestserver.h"
+#include "mainwindow.h"
+#include "virtualhidtransport.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace {
+
+MainBackgroundThreadOptions virtualWorker()
+{
+    MainBackgroundThreadOptions options;
+    options.hid = VirtualHidTransport::withJoystickAndRudder();
+    options.telemetryEndpoints = {0, 0, 0, QUrl(QStringLiteral("http://127.0.0.1:9/state")), {}};
+    return options;
+}
+
+// What the update box showed, read while it runs.
+struct SeenBox
+{
+    bool shown = false;
+    QString title;
+    QString text;
+    QString details;
+    bool detailsVisible = false;
+    QString focused;
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    HttpTestServer m_server;
+
+    // Serves a manifest, builds a window and records any box it shows.
+    SeenBox runUpdateCheck(const QByteArray &manifest)
+    {
+        m_server.body = manifest;
+        const int before = m_server.requests;
+        SeenBox seen;
+        QTimer inspector;
+        inspector.setInterval(20);
+        connect(&inspector, &QTimer::timeout, this, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            seen.shown = true;
+            seen.title = box->windowTitle();
+            seen.text = box->text();
+            seen.details = box->detailedText();
+            const auto *editor = box->findChild<QTextEdit *>();
+            seen.detailsVisible = editor && editor->isVisible();
+            if (auto *button = qobject_cast<QPushButton *>(box->focusWidget()))
+                seen.focused = button->text();
+            box->reject();
+        });
+        inspector.start();
+        {
+            MainWindow window(nullptr, virtualWorker());
+            [&] { QTRY_COMPARE(m_server.requests, before + 1); }();
+            QTest::qWait(300); // the answer's handler runs, and a box would show
+        }
+        return seen;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        QDir::setCurrent(m_dir.path());
+        qputenv("KESTROX_UPDATE_URL",
+                m_server.url(QStringLiteral("/assets/firmware/version.json")).toEncoded());
+    }
+
+    void windowShape()
+    {
+        MainWindow window(nullptr, virtualWorker());
+        QCOMPARE(window.windowTitle(), QStringLiteral("Kestrox Vantrell (240626)"));
+        QCOMPARE(window.size(), QSize(909, 539));
+        QVERIFY(window.findChild<QWidget *>(QStringLiteral("effect_settings_widget")));
+        QVERIFY(window.findChild<QWidget *>(QStringLiteral("status_widget")));
+        QCOMPARE(MainWindow::updateManifestUrl().path(), QStringLiteral("/assets/firmware/version.json"));
+        QCOMPARE(MainWindow::downloadsPageUrl().path(), QStringLiteral("/docs/en/downloads.html"));
+    }
+
+    void workerFeedsTheStatusPanel()
+    {
+        MainWindow window(nullptr, virtualWorker());
+        auto *joystick = window.findChild<QLineEdit *>(QStringLiteral("joystick_state"));
+        QTRY_COMPARE(joystick->text(), QStringLiteral("Connected (Version 131365)"));
+    }
+
+    void sameOrOlderVersionShowsNothing_data()
+    {
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::newRow("same") << QByteArray(R"({"vantrell": {"version": 240626, "whats_new": ["x"]}})");
+        QTest::newRow("same with a fraction") << QByteArray(R"({"vantrell": {"version": 240626.9}})");
+        QTest::newRow("older") << QByteArray(R"({"vantrell": {"version": 230101}})");
+        QTest::newRow("not json") << QByteArray("<html>");
+        QTest::newRow("text version") << QByteArray(R"({"vantrell": {"version": "999999"}})");
+    }
+    void sameOrOlderVersionShowsNothing()
+    {
+        QFETCH(QByteArray, manifest);
+        QVERIFY(!runUpdateCheck(manifest).shown);
+    }
+
+    void newerVersionShowsTheBox()
+    {
+        const SeenBox seen = runUpdateCheck(
+            R"({"vantrell": {"version": 240627, "whats_new": ["Smoother ramps", "New shakers"]}})");
+        QVERIFY(seen.shown);
+        QCOMPARE(seen.title, QStringLiteral("Kestrox Vantrell (240626)"));
+        QCOMPARE(seen.text, QStringLiteral("**New version of Kestrox Vantrell is available!**"));
+        QCOMPARE(seen.details, QStringLiteral("Version 240627\n\n- Smoother ramps\n- New shakers\n"));
+        QVERIFY(seen.detailsVisible);
+        QCOMPARE(seen.focused, QStringLiteral("Download and update"));
+
+        const SeenBox empty = runUpdateCheck(R"({"vantrell": {"version": 250101, "whats_new": []}})");
+        QCOMPARE(empty.details, QStringLiteral("Version 250101\n\n"));
+        QVERIFY(empty.detailsVisible);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
