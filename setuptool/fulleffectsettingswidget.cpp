@@ -1,5 +1,6 @@
 #include "fulleffectsettingswidget.h"
 
+#include "settingspages.h"
 #include "setuplogging.h"
 #include "ui_fulleffectsettingswidget.h"
 
@@ -74,17 +75,17 @@ FullEffectSettingsWidget::FullEffectSettingsWidget(QWidget *parent)
 
     // Rows whose slider and spin box share one range; the others grow
     // through the named slots.
-    mirror(m_ui->horizontalSlider_2, m_ui->total_effect_scale_axis0);
-    mirror(m_ui->soft_stop_strength_slider_axis0, m_ui->soft_stop_strength_axis0);
-    mirror(m_ui->soft_stop_range_slider_axis0, m_ui->soft_stop_range_axis0);
-    mirror(m_ui->max_force_slider_axis0, m_ui->max_force_axis0);
-    mirror(m_ui->horizontalSlider_3, m_ui->total_effect_scale_axis1);
-    mirror(m_ui->soft_stop_strength_slider_axis1, m_ui->soft_stop_strength_axis1);
-    mirror(m_ui->soft_stop_range_slider_axis1, m_ui->soft_stop_range_axis1);
-    mirror(m_ui->max_force_slider_axis1, m_ui->max_force_axis1);
-    mirror(m_ui->direct_x_spring_slider, m_ui->direct_x_spring_strength);
-    mirror(m_ui->direct_x_constant_strength_slider, m_ui->direct_x_constant_strength);
-    mirror(m_ui->direct_x_periodic_strength_slider, m_ui->direct_x_periodic_strength);
+    mirrorSliderAndSpinBox(m_ui->horizontalSlider_2, m_ui->total_effect_scale_axis0);
+    mirrorSliderAndSpinBox(m_ui->soft_stop_strength_slider_axis0, m_ui->soft_stop_strength_axis0);
+    mirrorSliderAndSpinBox(m_ui->soft_stop_range_slider_axis0, m_ui->soft_stop_range_axis0);
+    mirrorSliderAndSpinBox(m_ui->max_force_slider_axis0, m_ui->max_force_axis0);
+    mirrorSliderAndSpinBox(m_ui->horizontalSlider_3, m_ui->total_effect_scale_axis1);
+    mirrorSliderAndSpinBox(m_ui->soft_stop_strength_slider_axis1, m_ui->soft_stop_strength_axis1);
+    mirrorSliderAndSpinBox(m_ui->soft_stop_range_slider_axis1, m_ui->soft_stop_range_axis1);
+    mirrorSliderAndSpinBox(m_ui->max_force_slider_axis1, m_ui->max_force_axis1);
+    mirrorSliderAndSpinBox(m_ui->direct_x_spring_slider, m_ui->direct_x_spring_strength);
+    mirrorSliderAndSpinBox(m_ui->direct_x_constant_strength_slider, m_ui->direct_x_constant_strength);
+    mirrorSliderAndSpinBox(m_ui->direct_x_periodic_strength_slider, m_ui->direct_x_periodic_strength);
 
     m_ui->profile_message_label->hide();
 
@@ -98,12 +99,6 @@ FullEffectSettingsWidget::FullEffectSettingsWidget(QWidget *parent)
 }
 
 FullEffectSettingsWidget::~FullEffectSettingsWidget() = default;
-
-void FullEffectSettingsWidget::mirror(QSlider *slider, QSpinBox *spinBox)
-{
-    connect(slider, &QSlider::valueChanged, spinBox, &QSpinBox::setValue);
-    connect(spinBox, &QSpinBox::valueChanged, slider, &QSlider::setValue);
-}
 
 void FullEffectSettingsWidget::setSettings(const EffectSettingsTypeDef &settings)
 {
@@ -153,19 +148,7 @@ void FullEffectSettingsWidget::setDeviceType(int deviceType)
 {
     m_deviceType = deviceType;
     disableUnsupportedElements();
-    switch (DeviceType(deviceType)) {
-    case DeviceType::Joystick:
-        m_ui->axis_tab->setTabVisible(0, true);
-        m_ui->axis_tab->setTabVisible(1, true);
-        break;
-    case DeviceType::Rudder:
-    case DeviceType::Wheel:
-        m_ui->axis_tab->setTabVisible(0, true);
-        m_ui->axis_tab->setTabVisible(1, false);
-        break;
-    default:
-        break;
-    }
+    showAxisTabsFor(m_ui->axis_tab, deviceType);
 }
 
 void FullEffectSettingsWidget::disableUnsupportedElements()

@@ -81,7 +81,6 @@ private:
         QList<QWidget *> maxForceRow;
     };
 
-    void mirror(QSlider *slider, QSpinBox *spinBox);
     // Resolves `name` inside the profile directory, or reports why it cannot.
     QString profilePath(const QString &name);
     void showMessage(const QString &message);

@@ -1,31 +1,22 @@
 #include "fullhardwaresettingswidget.h"
 
 #include "comboitems.h"
+#include "settingspages.h"
 #include "ui_fullhardwaresettingswidget.h"
 
 #include <cmath>
-
-namespace {
-
-void mirror(QSlider *slider, QSpinBox *spinBox)
-{
-    QObject::connect(slider, &QSlider::valueChanged, spinBox, &QSpinBox::setValue);
-    QObject::connect(spinBox, &QSpinBox::valueChanged, slider, &QSlider::setValue);
-}
-
-} // namespace
 
 FullHardwareSettingsWidget::FullHardwareSettingsWidget(QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::FullHardwareSettingsWidget>())
 {
     m_ui->setupUi(this);
-    mirror(m_ui->horizontalSlider_11, m_ui->power_limit);
-    mirror(m_ui->horizontalSlider_15, m_ui->calibration_magnitude);
-    mirror(m_ui->calibration_speed_slider, m_ui->calibration_speed);
-    mirror(m_ui->calibration_current_slider, m_ui->calibration_current);
-    mirror(m_ui->braking_slider, m_ui->braking_limit);
-    mirror(m_ui->speed_sample_buffer_size_slider, m_ui->speed_sample_buffer_size);
-    mirror(m_ui->position_smoothing_slider, m_ui->position_smoothing);
+    mirrorSliderAndSpinBox(m_ui->horizontalSlider_11, m_ui->power_limit);
+    mirrorSliderAndSpinBox(m_ui->horizontalSlider_15, m_ui->calibration_magnitude);
+    mirrorSliderAndSpinBox(m_ui->calibration_speed_slider, m_ui->calibration_speed);
+    mirrorSliderAndSpinBox(m_ui->calibration_current_slider, m_ui->calibration_current);
+    mirrorSliderAndSpinBox(m_ui->braking_slider, m_ui->braking_limit);
+    mirrorSliderAndSpinBox(m_ui->speed_sample_buffer_size_slider, m_ui->speed_sample_buffer_size);
+    mirrorSliderAndSpinBox(m_ui->position_smoothing_slider, m_ui->position_smoothing);
 }
 
 FullHardwareSettingsWidget::~FullHardwareSettingsWidget() = default;
@@ -51,19 +42,7 @@ void FullHardwareSettingsWidget::setSettings(const HardwareSettingsTypeDef &sett
     // A wheel cannot search its centre; a stored 2 still shows as selected.
     setComboItemHidden(m_ui->calibration_mode, 2, m_deviceType == int(DeviceType::Wheel));
 
-    switch (DeviceType(m_deviceType)) {
-    case DeviceType::Joystick:
-        m_ui->axis_tab->setTabVisible(0, true);
-        m_ui->axis_tab->setTabVisible(1, true);
-        break;
-    case DeviceType::Rudder:
-    case DeviceType::Wheel:
-        m_ui->axis_tab->setTabVisible(0, true);
-        m_ui->axis_tab->setTabVisible(1, false);
-        break;
-    default:
-        break;
-    }
+    showAxisTabsFor(m_ui->axis_tab, m_deviceType);
 
     m_ui->force_enable->setChecked(settings.forceEnabled != 0);
     m_ui->debug_forces->setChecked(settings.debugForces != 0);

@@ -1,3 +1,4 @@
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -9,6 +10,10 @@
 #include <csignal>
 #include <memory>
 
+const QString DeviceListLine = QStringLiteral("device list: Kestrox Joystick \\(Version 240611\\), "
+                                              "Kestrox Rudder \\(Version 240611\\), "
+                                              "Kestrox Wheel PRO \\(Version 240530\\)$");
+
 // Runs the real kestrox-setup with its virtual devices on a virtual X
 // display, as a user would start it.
 class TestSetupProcess : public QObject
@@ -16,116 +21,89 @@ class TestSetupProcess : public QObject
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
-    void listsVirtualDevicesWithinTwoSeconds();
-    void virtualDevicesKeepTheLanguageSetting();
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_process = std::make_unique<QProcess>();
+    }
+
+    void cleanup()
+    {
+        // The program has no other way out without a window manager; xvfb-run
+        // ends its display once the program is gone.
+        if (m_pid > 0)
+            ::kill(m_pid, SIGTERM);
+        if (!m_process->waitForFinished(10000))
+            m_process->kill();
+        m_process.reset();
+        m_dir.reset();
+    }
+
+    void listsVirtualDevicesWithinTwoSeconds()
+    {
+        // An option is no plain argument, so config.ini is still read; the
+        // translation is found next to the program.
+        QFile config(m_dir->filePath(QStringLiteral("config.ini")));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write("[UI]\nlang=de\n");
+        config.close();
+        start();
+        QVERIFY(waitForLine(QStringLiteral("interface language: de$"), 10000).hasMatch());
+        const QRegularExpressionMatch listed = waitForLine(DeviceListLine, 10000);
+        const qint64 elapsed = m_sinceStart.elapsed();
+        QVERIFY(listed.hasMatch());
+        qInfo("listed after %lld ms", elapsed);
+        QVERIFY2(elapsed <= 2000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
+    }
 
 private:
-    void start();
+    void start()
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kestrox.setup.info=true"));
+        m_process->setProcessEnvironment(env);
+        m_process->setWorkingDirectory(m_dir->path());
+        m_process->setReadChannel(QProcess::StandardError);
+        // The shell announces the pid the program will have, then becomes it.
+        m_process->start(QStringLiteral("xvfb-run"),
+                         {QStringLiteral("-a"), QStringLiteral("-s"),
+                          QStringLiteral("-screen 0 1280x1024x24"), QStringLiteral("sh"),
+                          QStringLiteral("-c"),
+                          QStringLiteral("echo \"kestrox-setup pid $$\" >&2; exec \"$0\" \"$@\""),
+                          QStringLiteral(KESTROX_SETUP_BINARY), QStringLiteral("--virtual-devices")});
+        QVERIFY(m_process->waitForStarted());
+        const QRegularExpressionMatch started =
+            waitForLine(QStringLiteral("^kestrox-setup pid (\\d+)$"), 30000);
+        QVERIFY2(started.hasMatch(), "the program did not start");
+        m_sinceStart.start();
+        m_pid = pid_t(started.captured(1).toLongLong());
+    }
+
     // Waits for a line of the program's error output that matches `pattern`.
-    QRegularExpressionMatch waitForLine(const QString &pattern, int timeoutMs);
+    QRegularExpressionMatch waitForLine(const QString &pattern, int timeoutMs)
+    {
+        const QRegularExpression expression(pattern);
+        const QDeadlineTimer deadline(timeoutMs);
+        while (!deadline.hasExpired()) {
+            while (m_process->canReadLine()) {
+                const QString line = QString::fromLocal8Bit(m_process->readLine()).trimmed();
+                if (const QRegularExpressionMatch match = expression.match(line); match.hasMatch())
+                    return match;
+            }
+            if (m_process->state() == QProcess::NotRunning)
+                break;
+            m_process->waitForReadyRead(int(std::min<qint64>(deadline.remainingTime(), 100)));
+        }
+        return {};
+    }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<QProcess> m_process;
     pid_t m_pid = 0;
     QElapsedTimer m_sinceStart;
-    QByteArray m_pending;
-    QStringList m_lines;
 };
-
-const QString DeviceListLine = QStringLiteral("device list: Kestrox Joystick \\(Version 240611\\), "
-                                              "Kestrox Rudder \\(Version 240611\\), "
-                                              "Kestrox Wheel PRO \\(Version 240530\\)$");
-
-void TestSetupProcess::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    m_process = std::make_unique<QProcess>();
-    m_pid = 0;
-    m_pending.clear();
-    m_lines.clear();
-}
-
-void TestSetupProcess::cleanup()
-{
-    // The program has no other way out without a window manager; xvfb-run
-    // ends its display once the program is gone.
-    if (m_pid > 0)
-        ::kill(m_pid, SIGTERM);
-    if (!m_process->waitForFinished(10000))
-        m_process->kill();
-    m_process.reset();
-    m_dir.reset();
-}
-
-void TestSetupProcess::start()
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
-    env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kestrox.setup.info=true"));
-    m_process->setProcessEnvironment(env);
-    m_process->setWorkingDirectory(m_dir->path());
-    // The shell announces the pid the program will have, then becomes it.
-    m_process->start(QStringLiteral("xvfb-run"),
-                     {QStringLiteral("-a"), QStringLiteral("-s"), QStringLiteral("-screen 0 1280x1024x24"),
-                      QStringLiteral("sh"), QStringLiteral("-c"),
-                      QStringLiteral("echo \"kestrox-setup pid $$\" >&2; exec \"$0\" \"$@\""),
-                      QStringLiteral(KESTROX_SETUP_BINARY), QStringLiteral("--virtual-devices")});
-    QVERIFY(m_process->waitForStarted());
-    const QRegularExpressionMatch started = waitForLine(QStringLiteral("^kestrox-setup pid (\\d+)$"), 30000);
-    QVERIFY2(started.hasMatch(), "the program did not start");
-    m_sinceStart.start();
-    m_pid = pid_t(started.captured(1).toLongLong());
-}
-
-QRegularExpressionMatch TestSetupProcess::waitForLine(const QString &pattern, int timeoutMs)
-{
-    const QRegularExpression expression(pattern);
-    QElapsedTimer timer;
-    timer.start();
-    for (;;) {
-        while (!m_lines.isEmpty()) {
-            const QString line = m_lines.takeFirst();
-            if (const QRegularExpressionMatch match = expression.match(line); match.hasMatch())
-                return match;
-        }
-        const qint64 left = timeoutMs - timer.elapsed();
-        if (left <= 0 || m_process->state() == QProcess::NotRunning)
-            return {};
-        m_process->waitForReadyRead(int(std::min<qint64>(left, 100)));
-        m_pending += m_process->readAllStandardError();
-        qsizetype end;
-        while ((end = m_pending.indexOf('\n')) >= 0) {
-            m_lines << QString::fromLocal8Bit(m_pending.left(end));
-            m_pending.remove(0, end + 1);
-        }
-    }
-}
-
-void TestSetupProcess::listsVirtualDevicesWithinTwoSeconds()
-{
-    start();
-    const QRegularExpressionMatch listed = waitForLine(DeviceListLine, 10000);
-    const qint64 elapsed = m_sinceStart.elapsed();
-    QVERIFY(listed.hasMatch());
-    qInfo("listed after %lld ms", elapsed);
-    QVERIFY2(elapsed <= 2000, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
-}
-
-void TestSetupProcess::virtualDevicesKeepTheLanguageSetting()
-{
-    // Only plain arguments skip config.ini; the translation is found next to
-    // the program.
-    QFile config(m_dir->filePath(QStringLiteral("config.ini")));
-    QVERIFY(config.open(QIODevice::WriteOnly));
-    config.write("[UI]\nlang=de\n");
-    config.close();
-    start();
-    QVERIFY(waitForLine(QStringLiteral("interface language: de$"), 10000).hasMatch());
-    QVERIFY(waitForLine(DeviceListLine, 10000).hasMatch());
-}
 
 int main(int argc, char *argv[])
 {
