@@ -1,6 +1,6 @@
 #pragma once
 
-#include "effectsettingspanel.h"
+#include "shakersettingspanel.h"
 
 namespace Ui {
 class AoAShakerSettingsWidget;
@@ -8,7 +8,7 @@ class AoAShakerSettingsWidget;
 
 // Stall buffet: strength, speed range, angle-of-attack range and frequency
 // range.
-class AoAShakerSettingsWidget : public EffectSettingsPanel
+class AoAShakerSettingsWidget : public ShakerSettingsPanel
 {
     Q_OBJECT
 
@@ -19,12 +19,8 @@ public:
     void setSettings(AoAShakerSettings *settings);
 
 private slots:
-    void on_min_effect_strength_speed_valueChanged(int value);
-    void on_max_effect_strength_speed_valueChanged(int value);
     void on_min_effect_strength_angle_valueChanged(int value);
     void on_max_effect_strength_angle_valueChanged(int value);
-    void on_min_effect_frequency_valueChanged(int value);
-    void on_max_effect_frequency_valueChanged(int value);
 
 private:
     AoAShakerSettings *settings() const { return blockAs<AoAShakerSettings>(); }

@@ -17,6 +17,22 @@ QPointF roundedPixel(const QPointF &position)
     return QPointF(std::round(position.x()), std::round(position.y()));
 }
 
+// An axis and its mirror on the opposite side always show the same range.
+void setMirroredRange(QCPAxis *axis, QCPAxis *mirror, double lower, double upper)
+{
+    axis->setRange(lower, upper);
+    mirror->setRange(lower, upper);
+}
+
+// The part of `range` inside the limits; a range wholly outside them has
+// nothing to keep and gives the full limits.
+QCPRange clampedRange(const QCPRange &range, float min, float max)
+{
+    const double lower = std::max<double>(range.lower, min);
+    const double upper = std::min<double>(range.upper, max);
+    return lower < upper ? QCPRange(lower, upper) : QCPRange(min, max);
+}
+
 } // namespace
 
 CurveEditor::CurveEditor(QWidget *parent)
@@ -82,20 +98,22 @@ void CurveEditor::setCurve(PointCurve *curve)
 
 void CurveEditor::setXRange(float min, float max)
 {
-    m_keyMin = min;
-    m_keyMax = max;
-    m_ui->customPlot->xAxis->setRange(min, max);
-    m_ui->customPlot->xAxis2->setRange(min, max);
-    rebuildZeroLine();
-    m_ui->customPlot->replot();
+    QCustomPlot *plot = m_ui->customPlot;
+    setLimits(m_keyMin, m_keyMax, min, max, plot->xAxis, plot->xAxis2);
 }
 
 void CurveEditor::setYRange(float min, float max)
 {
-    m_valueMin = min;
-    m_valueMax = max;
-    m_ui->customPlot->yAxis->setRange(min, max);
-    m_ui->customPlot->yAxis2->setRange(min, max);
+    QCustomPlot *plot = m_ui->customPlot;
+    setLimits(m_valueMin, m_valueMax, min, max, plot->yAxis, plot->yAxis2);
+}
+
+void CurveEditor::setLimits(float &lowest, float &highest, float min, float max, QCPAxis *axis,
+                            QCPAxis *mirror)
+{
+    lowest = min;
+    highest = max;
+    setMirroredRange(axis, mirror, min, max);
     rebuildZeroLine();
     m_ui->customPlot->replot();
 }
@@ -109,27 +127,14 @@ void CurveEditor::rebuildZeroLine()
 
 void CurveEditor::limitXRange(QCPRange range)
 {
-    double lower = std::max<double>(range.lower, m_keyMin);
-    double upper = std::min<double>(range.upper, m_keyMax);
-    if (lower >= upper) {
-        // A range wholly outside the limits has nothing to keep.
-        lower = m_keyMin;
-        upper = m_keyMax;
-    }
-    m_ui->customPlot->xAxis->setRange(lower, upper);
-    m_ui->customPlot->xAxis2->setRange(lower, upper);
+    const QCPRange kept = clampedRange(range, m_keyMin, m_keyMax);
+    setMirroredRange(m_ui->customPlot->xAxis, m_ui->customPlot->xAxis2, kept.lower, kept.upper);
 }
 
 void CurveEditor::limitYRange(QCPRange range)
 {
-    double lower = std::max<double>(range.lower, m_valueMin);
-    double upper = std::min<double>(range.upper, m_valueMax);
-    if (lower >= upper) {
-        lower = m_valueMin;
-        upper = m_valueMax;
-    }
-    m_ui->customPlot->yAxis->setRange(lower, upper);
-    m_ui->customPlot->yAxis2->setRange(lower, upper);
+    const QCPRange kept = clampedRange(range, m_valueMin, m_valueMax);
+    setMirroredRange(m_ui->customPlot->yAxis, m_ui->customPlot->yAxis2, kept.lower, kept.upper);
 }
 
 void CurveEditor::setGraphDataFromCurve()
@@ -220,8 +225,7 @@ void CurveEditor::mousePress(QMouseEvent *event)
         if (m_valueAxisFitted) {
             plot->graph(CurveGraph)->rescaleAxes();
         } else {
-            plot->yAxis->setRange(m_valueMin, m_valueMax);
-            plot->yAxis2->setRange(m_valueMin, m_valueMax);
+            setMirroredRange(plot->yAxis, plot->yAxis2, m_valueMin, m_valueMax);
         }
         plot->replot();
     }

@@ -52,6 +52,8 @@ public slots:
 private:
     // The rounded cursor position in plot coordinates.
     QPointF plotPosition(const QPointF &pixel) const;
+    // Stores new limits of one direction and shows them on its two axes.
+    void setLimits(float &lowest, float &highest, float min, float max, QCPAxis *axis, QCPAxis *mirror);
     void rebuildZeroLine();
 
     Ui::CurveEditor *m_ui;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "effectsettingspanel.h"
+#include "shakersettingspanel.h"
 
 namespace Ui {
 class GenericShakerSettingsWidget;
@@ -8,7 +8,7 @@ class GenericShakerSettingsWidget;
 
 // Gear, flaps, airbrake and ground roll shakers: strength, speed range and
 // frequency range.
-class GenericShakerSettingsWidget : public EffectSettingsPanel
+class GenericShakerSettingsWidget : public ShakerSettingsPanel
 {
     Q_OBJECT
 
@@ -18,14 +18,6 @@ public:
 
     void setSettings(GenericShakerSettings *settings);
 
-private slots:
-    void on_min_effect_strength_speed_valueChanged(int value);
-    void on_max_effect_strength_speed_valueChanged(int value);
-    void on_min_effect_frequency_valueChanged(int value);
-    void on_max_effect_frequency_valueChanged(int value);
-
 private:
-    GenericShakerSettings *settings() const { return blockAs<GenericShakerSettings>(); }
-
     Ui::GenericShakerSettingsWidget *m_ui;
 };

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "effectsettingspanel.h"
+#include "shakersettingspanel.h"
 
 namespace Ui {
 class LandingJoltSettingsWidget;
 }
 
 // Touchdown jolt: strength, duration, speed range and frequency range.
-class LandingJoltSettingsWidget : public EffectSettingsPanel
+class LandingJoltSettingsWidget : public ShakerSettingsPanel
 {
     Q_OBJECT
 
@@ -16,12 +16,6 @@ public:
     ~LandingJoltSettingsWidget() override;
 
     void setSettings(LandingJoltSettings *settings);
-
-private slots:
-    void on_min_effect_strength_speed_valueChanged(int value);
-    void on_max_effect_strength_speed_valueChanged(int value);
-    void on_min_effect_frequency_valueChanged(int value);
-    void on_max_effect_frequency_valueChanged(int value);
 
 private:
     LandingJoltSettings *settings() const { return blockAs<LandingJoltSettings>(); }

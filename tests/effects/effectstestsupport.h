@@ -21,27 +21,16 @@ inline EffectsSettings everyEffectActive()
     EffectsSettings settings;
     for (AxisEffectsSettings &axis : settings.axes) {
         axis.reset();
-        for (CurveSpringSettings *spring : {&axis.simple_spring, &axis.g_force_spring, &axis.aoa_spring}) {
-            spring->active = true;
-            spring->total_effect_strength = 50.0f;
-            spring->curve = linearCurve();
-        }
-        axis.airflow_spring.active = true;
-        axis.airflow_spring.total_effect_strength = 80.0f;
-        axis.airflow_spring.airspeed_force = 60.0f;
-        axis.airflow_spring.thrust_force = 40.0f;
-        axis.airflow_spring.attenuation_strength = 50.0f;
-        axis.airflow_spring.local_aoa_influence_strength = 30.0f;
+        for (CurveSpringSettings *spring : {&axis.simple_spring, &axis.g_force_spring, &axis.aoa_spring})
+            *spring = {{true, 50.0f}, linearCurve()};
+        AirflowSpringSettings &flow = axis.airflow_spring; // attenuation 500 to 1000 km/h
+        flow = {{true, 80.0f}, 60.0f, 40.0f, 50.0f, 30.0f, flow.attenuation_curve, 500.0f, 1000.0f};
         axis.elevator_weight = {true, 40.0f};
         for (GenericShakerSettings *shaker :
              {static_cast<GenericShakerSettings *>(&axis.aoa_shaker), &axis.gear_shaker, &axis.flaps_shaker,
               &axis.airbrake_shaker, &axis.on_ground_shaker,
-              static_cast<GenericShakerSettings *>(&axis.landing_jolt)}) {
-            shaker->active = true;
-            shaker->total_effect_strength = 70.0f;
-            shaker->speed = {0.0f, 300.0f, 20.0f};
-            shaker->frequency = {10.0f, 60.0f, -30.0f};
-        }
+              static_cast<GenericShakerSettings *>(&axis.landing_jolt)})
+            *shaker = {{true, 70.0f}, {0.0f, 300.0f, 20.0f}, {10.0f, 60.0f, -30.0f}};
         axis.aoa_shaker.aoa = {5.0f, 20.0f, 0.0f};
         axis.il2_shaker = {true, 100.0f};
         axis.condor_shaker.active = true;
@@ -51,18 +40,31 @@ inline EffectsSettings everyEffectActive()
     return settings;
 }
 
+// An airflow spring at full strength, attenuated from 500 km/h to `end`.
+inline AirflowSpringSettings airflow(float airspeedForce, float thrustForce, float attenuation,
+                                     float end = 1000.0f)
+{
+    AirflowSpringSettings settings;
+    settings.reset();
+    settings.active = true;
+    settings.total_effect_strength = 100.0f;
+    settings.airspeed_force = airspeedForce;
+    settings.thrust_force = thrustForce;
+    settings.attenuation_strength = attenuation;
+    settings.setAttenuation(500.0f, end);
+    return settings;
+}
+
 inline Telemetry flyingTelemetry()
 {
-    Telemetry t;
-    t.verticalSpeed = -2.0f;
-    t.aoa = 9.0f;
-    t.sideslip = 3.0f;
-    t.gForce = 1.4f;
-    t.propAirflow = 70.0f;
-    t.gear = 100.0f;
-    t.airbrake = 30.0f;
-    t.flaps = 50.0f;
-    t.onGround = true;
-    t.airspeed = 180.0f;
-    return t;
+    return Telemetry{.verticalSpeed = -2.0f,
+                     .aoa = 9.0f,
+                     .sideslip = 3.0f,
+                     .gForce = 1.4f,
+                     .propAirflow = 70.0f,
+                     .gear = 100.0f,
+                     .airbrake = 30.0f,
+                     .flaps = 50.0f,
+                     .onGround = true,
+                     .airspeed = 180.0f};
 }
