@@ -41,21 +41,6 @@ class TestTelemetryThread : public QObject
     Q_OBJECT
 
 private slots:
-    void sourceTable()
-    {
-        TelemetryThread thread(nullptr, freePorts());
-        QCOMPARE(thread.source(Telemetry::TELEMETRY_SOURCE_NONE), nullptr);
-        QVERIFY(qobject_cast<TelemetrySourceMSFS *>(thread.source(Telemetry::TELEMETRY_SOURCE_MSFS)));
-        QVERIFY(
-            qobject_cast<TelemetrySourceWarthunder *>(thread.source(Telemetry::TELEMETRY_SOURCE_WARTHUNDER)));
-        QVERIFY(qobject_cast<TelemetrySourceUdp *>(thread.source(Telemetry::TELEMETRY_SOURCE_DCS)));
-        QVERIFY(qobject_cast<TelemetrySourceUdp *>(thread.source(Telemetry::TELEMETRY_SOURCE_IL2)));
-        QVERIFY(qobject_cast<TelemetrySourceUdp *>(thread.source(Telemetry::TELEMETRY_SOURCE_CONDOR)));
-        for (int i = 1; i < Telemetry::SourceCount; ++i) {
-            QCOMPARE(thread.source(Telemetry::Source(i))->parent(), &thread);
-        }
-    }
-
     void quietWithoutSimulator()
     {
         TelemetryThread thread(nullptr, freePorts());
