@@ -1,13 +1,23 @@
-// Runs the force output loop against the virtual joystick and rudder for a
-// number of seconds and prints how regular its 10 ms tick is and how much
-// CPU the process uses. Not a test: the figures depend on the machine.
+// Runs the force output loop for a number of seconds, fed by DCS datagrams
+// sent over the loopback at 50 Hz, and prints how regular its 10 ms tick is,
+// how much CPU the process uses and how its resident memory moves (a soak:
+// run it for half an hour to see growth per hour). Not a test: the figures
+// depend on the machine.
 //
-//   kestrox-outputloop-bench [seconds]
+//   kestrox-outputloop-bench [seconds] [--hidapi]
+//
+// --hidapi drives the real device path (hidapi; no device needs to be
+// attached) instead of the virtual joystick and rudder.
 
 #include "mainbackgroundthread.h"
+#include "telemetrysourceudp.h"
+#include "telemetrythread.h"
 #include "virtualhidtransport.h"
 
 #include <QCoreApplication>
+#include <QFile>
+#include <QHostAddress>
+#include <QUdpSocket>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QTimer>
@@ -15,6 +25,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -26,16 +37,59 @@ double processCpuSeconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
+// Resident set size in MB, from /proc.
+double residentMegabytes()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    if (fields.size() < 2)
+        return 0;
+    return double(fields[1].toLongLong()) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// Least-squares slope of y over x.
+double slope(const std::vector<std::pair<double, double>> &points)
+{
+    double sx = 0, sy = 0, sxx = 0, sxy = 0;
+    for (const auto &[x, y] : points) {
+        sx += x;
+        sy += y;
+        sxx += x * x;
+        sxy += x * y;
+    }
+    const double n = double(points.size());
+    const double d = n * sxx - sx * sx;
+    return d == 0 ? 0 : (n * sxy - sx * sy) / d;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 10;
+    const QStringList arguments = app.arguments();
+    const bool hidapi = arguments.contains(QStringLiteral("--hidapi"));
+    int seconds = 10;
+    for (const QString &argument : arguments.mid(1)) {
+        if (argument.toInt() > 0)
+            seconds = argument.toInt();
+    }
 
-    auto bus = VirtualHidTransport::withJoystickAndRudder();
-    auto *worker =
-        new MainBackgroundThread(nullptr, MainBackgroundThreadOptions{bus, {0, 0, 0, {}, {}}, {}, true});
+    std::shared_ptr<HidTransport> hid;
+    if (hidapi)
+        hid = createHidapiTransport();
+    else
+        hid = VirtualHidTransport::withJoystickAndRudder();
+    TelemetryEndpoints endpoints;
+    endpoints.dcsPort = 0;
+    endpoints.il2Port = 0;
+    endpoints.condor2Port = 0;
+    auto *worker = new MainBackgroundThread(nullptr, MainBackgroundThreadOptions{hid, endpoints, {}, true});
+    const quint16 dcsPort =
+        static_cast<TelemetrySourceUdp *>(worker->telemetryWorker()->source(Telemetry::TELEMETRY_SOURCE_DCS))
+            ->localPort();
 
     // Every effect that computes something, on all three axes.
     EffectsSettings settings;
@@ -56,13 +110,24 @@ int main(int argc, char *argv[])
             effect->total_effect_strength = 50;
         }
     }
-    Telemetry flight;
-    flight.airspeed = 300;
-    flight.gForce = 1.5f;
-    flight.aoa = 6;
-    flight.gear = 100;
-    flight.flaps = 50;
-    flight.airbrake = 20;
+    // A DCS flight, 50 datagrams a second: airspeed, climb, AoA, G, gear, airbrake, flaps.
+    QUdpSocket simulator;
+    QTimer sendTimer;
+    sendTimer.setInterval(20);
+    QObject::connect(&sendTimer, &QTimer::timeout, &simulator, [&] {
+        static const QByteArray line = "BenchJet;300;2.5;6;1.5;1;0.2;0.5;85;0";
+        simulator.writeDatagram(line, QHostAddress::LocalHost, dcsPort);
+    });
+    sendTimer.start();
+
+    // Resident memory once a second; the first ten seconds are the warm-up.
+    std::vector<std::pair<double, double>> memory;
+    QElapsedTimer memoryClock;
+    QTimer memoryTimer;
+    memoryTimer.setInterval(1000);
+    QObject::connect(&memoryTimer, &QTimer::timeout, &app, [&] {
+        memory.emplace_back(double(memoryClock.elapsed()) / 1000.0, residentMegabytes());
+    });
 
     std::vector<qint64> tickTimes;
     tickTimes.reserve(std::size_t(seconds) * 200);
@@ -75,8 +140,6 @@ int main(int argc, char *argv[])
     QThread thread;
     QTimer::singleShot(0, worker, [&] {
         worker->changeSettingsModerately(settings);
-        worker->enableTelemetryOverride();
-        worker->overrideTelemetry(flight);
         worker->start();
     });
     thread.start();
@@ -85,6 +148,8 @@ int main(int argc, char *argv[])
     const double cpuStart = processCpuSeconds();
     QElapsedTimer wall;
     wall.start();
+    memoryClock.start();
+    memoryTimer.start();
     QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
     app.exec();
     const double cpu = processCpuSeconds() - cpuStart;
@@ -104,10 +169,23 @@ int main(int argc, char *argv[])
     }
     std::sort(intervals.begin(), intervals.end());
     auto percentile = [&](double p) { return intervals[std::size_t(p * double(intervals.size() - 1))]; };
+    std::printf("device path: %s\n", hidapi ? "hidapi" : "virtual joystick and rudder");
     std::printf("ticks: %zu in %.1f s\n", tickTimes.size(), wallSeconds);
     std::printf("tick interval ms: median %.3f, p99 %.3f, max %.3f\n", percentile(0.5), percentile(0.99),
                 intervals.back());
     std::printf("process CPU: %.2f ms per second of wall time (%.2f %%)\n", cpu / wallSeconds * 1000.0,
                 cpu / wallSeconds * 100.0);
+
+    const auto settled = std::find_if(memory.begin(), memory.end(), [](const auto &p) { return p.first >= 10; });
+    if (std::distance(settled, memory.end()) >= 3) {
+        const std::vector<std::pair<double, double>> window(settled, memory.end());
+        const auto &middle = window[window.size() / 2];
+        std::printf("resident MB: %.2f at %.0f s, %.2f at %.0f s, %.2f at %.0f s\n", window.front().second,
+                    window.front().first, middle.second, middle.first, window.back().second, window.back().first);
+        std::printf("memory growth: %.3f MB per hour (least squares after the first 10 s)\n",
+                    slope(window) * 3600.0);
+    } else {
+        std::printf("resident MB: %.2f (run 13 s or more for the growth)\n", residentMegabytes());
+    }
     return 0;
 }

@@ -4,10 +4,11 @@
 
 #include <QMutexLocker>
 
+#include <algorithm>
 #include <cstring>
 
-VirtualKestroxDevice::VirtualKestroxDevice(quint16 productId, quint32 version)
-    : m_productId(productId), m_version(version)
+VirtualKestroxDevice::VirtualKestroxDevice(quint16 productId, quint32 version, std::size_t historyLength)
+    : m_productId(productId), m_version(version), m_history(std::max<std::size_t>(historyLength, 1))
 {}
 
 void VirtualKestroxDevice::setPlugged(bool plugged)
@@ -51,13 +52,27 @@ void VirtualKestroxDevice::setOffset(int axis, float offset)
 QList<QByteArray> VirtualKestroxDevice::writtenReports() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_written;
+    const std::size_t capacity = m_history.size();
+    const std::size_t kept = std::size_t(std::min<quint64>(m_writtenCount, capacity));
+    QList<QByteArray> reports;
+    reports.reserve(qsizetype(kept));
+    for (std::size_t i = 0; i < kept; ++i) {
+        const StoredReport &stored = m_history[std::size_t((m_writtenCount - kept + i) % capacity)];
+        reports.append(QByteArray(reinterpret_cast<const char *>(stored.bytes.data()), qsizetype(stored.length)));
+    }
+    return reports;
+}
+
+quint64 VirtualKestroxDevice::writtenCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_writtenCount;
 }
 
 void VirtualKestroxDevice::clearWrittenReports()
 {
     QMutexLocker lock(&m_mutex);
-    m_written.clear();
+    m_writtenCount = 0;
 }
 
 int VirtualKestroxDevice::featureReport(unsigned char *data, std::size_t length)
@@ -88,7 +103,10 @@ int VirtualKestroxDevice::write(const unsigned char *data, std::size_t length)
     QMutexLocker lock(&m_mutex);
     if (!m_plugged || !m_open)
         return -1;
-    m_written.append(QByteArray(reinterpret_cast<const char *>(data), qsizetype(length)));
+    StoredReport &slot = m_history[std::size_t(m_writtenCount % m_history.size())];
+    slot.length = std::min(length, MaxReportLength);
+    std::memcpy(slot.bytes.data(), data, slot.length);
+    ++m_writtenCount;
     return int(length);
 }
 

@@ -8,15 +8,23 @@
 
 #include <array>
 #include <memory>
+#include <vector>
 
 // A model of a Kestrox joystick or rudder firmware as seen over HID: answers
-// the version (0x25) and position (0x24) feature reports and keeps every
-// report written to it. Tests and --virtual-devices mode plug, unplug and
+// the version (0x25) and position (0x24) feature reports and keeps the
+// newest reports written to it (a bounded history, so that an evening in
+// --virtual-devices mode does not grow the memory). Tests and --virtual-devices mode plug, unplug and
 // move it; it is safe to steer from another thread than the one polling it.
 class VirtualKestroxDevice
 {
 public:
-    VirtualKestroxDevice(quint16 productId, quint32 version);
+    // Reports kept in the history: 40 s of ticks, more than any test reads.
+    static constexpr std::size_t DefaultHistoryLength = 4096;
+    // Longest report kept whole; the device's reports are 65 bytes.
+    static constexpr std::size_t MaxReportLength = 65;
+
+    VirtualKestroxDevice(quint16 productId, quint32 version,
+                         std::size_t historyLength = DefaultHistoryLength);
 
     quint16 productId() const { return m_productId; }
 
@@ -29,7 +37,10 @@ public:
     void setPosition(int axis, float position);
     void setOffset(int axis, float offset);
 
+    // The reports in the history, oldest first.
     QList<QByteArray> writtenReports() const;
+    // Every report written since creation or the last clear, kept or not.
+    quint64 writtenCount() const;
     void clearWrittenReports();
 
 private:
@@ -45,7 +56,14 @@ private:
     bool m_failReads = false;
     std::array<float, 2> m_position{};
     std::array<float, 2> m_offset{};
-    QList<QByteArray> m_written;
+    // A ring of fixed slots, allocated once: writing a report allocates nothing.
+    struct StoredReport
+    {
+        std::array<unsigned char, MaxReportLength> bytes{};
+        std::size_t length = 0;
+    };
+    std::vector<StoredReport> m_history;
+    quint64 m_writtenCount = 0;
 };
 
 // A USB bus holding virtual Kestrox devices.

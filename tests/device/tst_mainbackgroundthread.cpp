@@ -1,3 +1,4 @@
+#include "../allocationcounter.h"
 #include "mainbackgroundthread.h"
 #include "virtualhidtransport.h"
 
@@ -89,6 +90,8 @@ class TestMainBackgroundThread : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { AllocationCounter::install(); }
+
     void connectsThenReadsPositions()
     {
         Rig rig;
@@ -312,6 +315,90 @@ private slots:
             QVERIFY(std::all_of(last.begin() + 2, last.end(), [](unsigned char b) { return b == 0; }));
             QVERIFY(!device->isOpen());
         }
+    }
+
+    // A device keeps only its newest reports, oldest first, however many come.
+    void historyIsBounded()
+    {
+        VirtualHidTransport bus;
+        auto device = std::make_shared<VirtualKestroxDevice>(0x58F9, 0x20125, 100);
+        bus.addDevice(device);
+        HidDevice *handle = bus.open(0x045B, 0x58F9);
+        QVERIFY(handle);
+        for (int i = 0; i < 250; ++i) {
+            unsigned char report[65] = {};
+            report[1] = 0x55;
+            report[2] = static_cast<unsigned char>(i);
+            QCOMPARE(bus.write(handle, report, sizeof report), 65);
+        }
+        const QList<QByteArray> kept = device->writtenReports();
+        QCOMPARE(kept.size(), 100);
+        QCOMPARE(device->writtenCount(), quint64(250));
+        for (int i = 0; i < 100; ++i) {
+            QCOMPARE(kept[i].size(), 65);
+            QCOMPARE(quint8(kept[i][2]), quint8(150 + i));
+        }
+        device->clearWrittenReports();
+        QVERIFY(device->writtenReports().isEmpty());
+    }
+
+    // An hour-long session in miniature: the history stops growing, and the
+    // newest report is still the one the tick just wrote.
+    void longRunKeepsTheNewestReports()
+    {
+        Rig rig;
+        rig.joystick->setPosition(0, 0.5f);
+        rig.worker->changeSettingsModerately(springSettings(-0.8f));
+        rig.tick(6000);
+        const qsizetype kept = rig.joystick->writtenReports().size();
+        QVERIFY(kept < 6000);
+        rig.tick(6000);
+        QVERIFY(rig.joystick->writtenCount() >= 12000);
+        QCOMPARE(rig.joystick->writtenReports().size(), kept);
+        rig.now += 2500; // past the ramp
+        rig.tick();
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, 40.0f);
+    }
+
+    // The whole tick, devices and every effect included, allocates nothing.
+    void tickAllocatesNothing()
+    {
+#if !defined(KESTROX_COUNTS_ALLOCATIONS)
+        QSKIP("Allocations are counted through the AddressSanitizer runtime");
+#endif
+        Rig rig;
+        EffectsSettings settings = springSettings(-0.8f);
+        for (AxisEffectsSettings &axis : settings.axes) {
+            for (SimpleEffectSettings *effect :
+                 {static_cast<SimpleEffectSettings *>(&axis.g_force_spring),
+                  static_cast<SimpleEffectSettings *>(&axis.aoa_shaker),
+                  static_cast<SimpleEffectSettings *>(&axis.gear_shaker),
+                  static_cast<SimpleEffectSettings *>(&axis.on_ground_shaker),
+                  static_cast<SimpleEffectSettings *>(&axis.smart_damper)}) {
+                effect->active = true;
+                effect->total_effect_strength = 50;
+            }
+        }
+        rig.worker->changeSettingsModerately(settings);
+        rig.worker->enableTelemetryOverride();
+        Telemetry flight;
+        flight.airspeed = 300;
+        flight.gForce = 1.5f;
+        flight.aoa = 12;
+        flight.gear = 100;
+        rig.worker->overrideTelemetry(flight);
+        const QMetaObject *meta = rig.worker->metaObject();
+        const QMetaMethod tick = meta->method(meta->indexOfSlot("onTimout()"));
+        QVERIFY(tick.isValid());
+        for (int i = 0; i < 300; ++i) // warm up: the devices open
+            tick.invoke(rig.worker.get(), Qt::DirectConnection);
+        AllocationCounter::start();
+        const QList<int> probe{1, 2, 3}; // the counter must see this one
+        for (int i = 0; i < 1000; ++i) {
+            rig.now += 10;
+            tick.invoke(rig.worker.get(), Qt::DirectConnection);
+        }
+        QCOMPARE(AllocationCounter::stop(), 1);
     }
 };
 

@@ -1,3 +1,4 @@
+#include "../allocationcounter.h"
 #include "commontelemetryforcecalculator.h"
 #include "condortelemetryforcecalculator.h"
 #include "dcstelemetryforcecalculator.h"
@@ -15,19 +16,11 @@
 #include <limits>
 #include <random>
 
-#if defined(__SANITIZE_ADDRESS__)
-// From the sanitizer runtime, whose header does not ship with every compiler.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void *, std::size_t),
-                                                         void (*)(const volatile void *));
-#endif
 
 namespace {
 
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float Inf = std::numeric_limits<float>::infinity();
-
-std::atomic<bool> g_countAllocations{false};
-std::atomic<int> g_allocations{0};
 
 // A minute's flight at 10 ms ticks with one touchdown, fed by the given
 // simulator record and passed through its hook.
@@ -125,14 +118,7 @@ class TestForceCalculators : public QObject
 private slots:
     void initTestCase()
     {
-#if defined(__SANITIZE_ADDRESS__)
-        __sanitizer_install_malloc_and_free_hooks(
-            [](const volatile void *, std::size_t) {
-                if (g_countAllocations)
-                    ++g_allocations;
-            },
-            [](const volatile void *) {});
-#endif
+        AllocationCounter::install();
     }
 
     void composeAxis_data()
@@ -240,22 +226,21 @@ private slots:
 
     void tickDoesNotAllocate()
     {
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(KESTROX_COUNTS_ALLOCATIONS)
         QSKIP("Allocations are counted through the AddressSanitizer runtime");
 #endif
         const EffectsSettings settings = everyEffectActive();
         const Telemetry telemetry = flyingTelemetry();
         CommonTelemetryForceCalculator calculator;
         calculator.touchdown(0, telemetry.clampedAirspeed(), 3.0f, settings);
-        g_countAllocations = true;
+        AllocationCounter::start();
         const QList<int> probe{1, 2, 3}; // the counter must see this one
         for (std::uint64_t time = 10; time <= 5000; time += 10) {
             Forces forces;
             for (int axis = 0; axis < Forces::AxisCount; ++axis)
                 calculator.composeAxis(forces[axis], axis, time, 0.3f, telemetry, settings);
         }
-        g_countAllocations = false;
-        QCOMPARE(g_allocations.load(), 1);
+        QCOMPARE(AllocationCounter::stop(), 1);
     }
 };
 

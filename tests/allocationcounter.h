@@ -1,0 +1,53 @@
+#pragma once
+
+// Counts heap allocations while armed, through the AddressSanitizer runtime's
+// hooks; without AddressSanitizer nothing is counted and tests skip.
+
+#include <atomic>
+#include <cstddef>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define KESTROX_COUNTS_ALLOCATIONS 1
+// From the sanitizer runtime, whose header does not ship with every compiler.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*)(const volatile void *, std::size_t),
+                                                         void (*)(const volatile void *));
+#endif
+
+class AllocationCounter
+{
+public:
+    // Call once, before any counting (initTestCase).
+    static void install()
+    {
+#if defined(KESTROX_COUNTS_ALLOCATIONS)
+        __sanitizer_install_malloc_and_free_hooks(
+            [](const volatile void *, std::size_t) {
+                if (armed())
+                    ++count();
+            },
+            [](const volatile void *) {});
+#endif
+    }
+    static void start()
+    {
+        count() = 0;
+        armed() = true;
+    }
+    static int stop()
+    {
+        armed() = false;
+        return count();
+    }
+
+private:
+    static std::atomic<bool> &armed()
+    {
+        static std::atomic<bool> value{false};
+        return value;
+    }
+    static std::atomic<int> &count()
+    {
+        static std::atomic<int> value{0};
+        return value;
+    }
+};
