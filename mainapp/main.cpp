@@ -1,5 +1,6 @@
 #include "devicelogtransport.h"
 #include "mainwindow.h"
+#include "singleinstance.h"
 #include "unixsignalwatcher.h"
 #include "virtualhidtransport.h"
 
@@ -8,6 +9,7 @@
 #include <QScreen>
 
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -70,6 +72,18 @@ int main(int argc, char *argv[])
     if (!parseOptions(app, options))
         return 2;
 
+    // Two programs writing to the same motors would fight: the real devices
+    // belong to the first instance; a later one brings it to the front.
+    std::unique_ptr<SingleInstance> instance;
+    if (!options.virtualDevices) {
+        instance = std::make_unique<SingleInstance>(SingleInstance::defaultFolder());
+        if (!instance->acquire()) {
+            instance->requestShow();
+            std::printf("kestrox-vantrell is already running; its window was brought to the front.\n");
+            return 0;
+        }
+    }
+
     std::shared_ptr<HidTransport> hid;
     if (options.virtualDevices) {
         auto bus = VirtualHidTransport::withJoystickAndRudder();
@@ -100,6 +114,14 @@ int main(int argc, char *argv[])
     int result = 0;
     {
         MainWindow window(nullptr, workerOptions);
+        if (instance) {
+            QObject::connect(instance.get(), &SingleInstance::showRequested, &window, [&window] {
+                window.setWindowState((window.windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+                window.show();
+                window.raise();
+                window.activateWindow();
+            });
+        }
         window.show();
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         window.move((screen.width() - window.width()) / 2, (screen.height() - window.height()) / 2);

@@ -64,6 +64,8 @@ MainBackgroundThread::MainBackgroundThread(QObject *parent, MainBackgroundThread
     connect(m_telemetry, &TelemetryThread::condor2TelemetryChanged, this,
             &MainBackgroundThread::setCondor2Telemetry);
     connect(m_telemetry, &TelemetryThread::landed, this, &MainBackgroundThread::setLanded);
+    connect(m_telemetry, &TelemetryThread::sourceProblemChanged, this,
+            &MainBackgroundThread::sourceProblemChanged);
 
     if (options.runTelemetryThread) {
         QTimer::singleShot(0, m_telemetry, &TelemetryThread::start);

@@ -67,6 +67,7 @@ signals:
     void rudderConnected(uint32_t version);
     void rudderDisconnected();
     void positionChanged(PositionInput position);
+    void sourceProblemChanged(Telemetry::Source source, QString problem);
 
 public slots:
     void changeSettingsSuddenly(EffectsSettings settings);

@@ -26,12 +26,22 @@ public:
     // One poll per telemetry tick; must return at once when the simulator is absent.
     virtual void poll() = 0;
 
+    // Why the source cannot listen for its simulator (empty: nothing wrong).
+    QString problem() const { return m_problem; }
+
 signals:
     void telemetrySourceChanged(Telemetry::Source source, QString flightModule);
     void telemetryEnded();
     void landed(float verticalSpeed, float airspeed);
+    // The problem appeared, changed or (empty) went away.
+    void problemChanged(QString problem);
 
 protected:
     // Stores a new on-ground state, announcing a touchdown on false -> true.
     void updateOnGround(Telemetry &record, bool newOnGround);
+    // Records the problem and says so once, when it changes.
+    void setProblem(const QString &problem);
+
+private:
+    QString m_problem;
 };

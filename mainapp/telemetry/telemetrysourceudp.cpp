@@ -6,10 +6,23 @@
 #include <QUdpSocket>
 
 TelemetrySourceUdp::TelemetrySourceUdp(QObject *parent, quint16 port)
-    : TelemetrySource(parent), m_socket(new QUdpSocket(this))
+    : TelemetrySource(parent), m_socket(new QUdpSocket(this)), m_port(port)
 {
-    if (!m_socket->bind(QHostAddress::Any, port))
-        qCInfo(lcTelemetry) << "cannot listen on UDP port" << port << m_socket->errorString();
+    bind();
+}
+
+bool TelemetrySourceUdp::bind()
+{
+    m_socket->abort();
+    m_bound = m_socket->bind(QHostAddress::Any, m_port);
+    if (m_bound) {
+        setProblem({});
+    } else if (m_socket->error() == QAbstractSocket::AddressInUseError) {
+        setProblem(QStringLiteral("port %1 in use by another program").arg(m_port));
+    } else {
+        setProblem(QStringLiteral("cannot listen on port %1: %2").arg(m_port).arg(m_socket->errorString()));
+    }
+    return m_bound;
 }
 
 quint16 TelemetrySourceUdp::localPort() const
@@ -19,6 +32,18 @@ quint16 TelemetrySourceUdp::localPort() const
 
 void TelemetrySourceUdp::poll()
 {
+    if (!m_bound) {
+        // An unbound socket has nothing to read; only try the port again now and then.
+        const qint64 now = m_clock();
+        if (m_bindFailedAt < 0)
+            m_bindFailedAt = now;
+        if (now - m_bindFailedAt < RebindIntervalMs)
+            return;
+        if (!bind()) {
+            m_bindFailedAt = now;
+            return;
+        }
+    }
     if (m_socket->hasPendingDatagrams()) {
         // Drain the socket; only the newest datagram that carried data is decoded.
         bool gotData = false;

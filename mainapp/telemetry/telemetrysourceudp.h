@@ -15,7 +15,8 @@ class TelemetrySourceUdp : public TelemetrySource
 
 public:
     // Binds to any address on port (0 picks a free port, see localPort()).
-    // A port that cannot be bound leaves the source silent.
+    // A port that another program holds is reported as the source's problem
+    // and tried again about every RebindIntervalMs; meanwhile the source is silent.
     TelemetrySourceUdp(QObject *parent, quint16 port);
 
     void poll() override;
@@ -35,11 +36,18 @@ protected:
     virtual void emitTelemetry() = 0;
     virtual void emitEmptyTelemetry() = 0;
 
+    static constexpr qint64 RebindIntervalMs = 5000;
+
 private:
+    bool bind();
+
     static constexpr qint64 SilenceTimeoutMs = 1000;
     static constexpr qint64 WarmUpMs = 1000;
 
     QUdpSocket *m_socket;
+    const quint16 m_port;
+    bool m_bound = false;
+    qint64 m_bindFailedAt = -1; // on the source's clock; -1: not yet seen by poll()
     MillisecondClock m_clock = steadyMillisecondClock();
     qint64 m_lastDataAt = 0;
     qint64 m_activatedAt = 0;

@@ -42,6 +42,8 @@ void TelemetryThread::adopt(Telemetry::Source index, TelemetrySource *source)
 {
     m_sources[index] = source;
     connect(source, &TelemetrySource::landed, this, &TelemetryThread::landed);
+    connect(source, &TelemetrySource::problemChanged, this,
+            [this, index](const QString &problem) { emit sourceProblemChanged(index, problem); });
     connect(source, &TelemetrySource::telemetryEnded, this, [this] {
         m_activeSource = Telemetry::TELEMETRY_SOURCE_NONE;
         emit telemetryEnded();
@@ -55,6 +57,11 @@ void TelemetryThread::adopt(Telemetry::Source index, TelemetrySource *source)
 
 void TelemetryThread::start()
 {
+    // Problems found while the sources were built had no listener yet.
+    for (int i = 1; i < Telemetry::SourceCount; ++i) {
+        if (m_sources[i] && !m_sources[i]->problem().isEmpty())
+            emit sourceProblemChanged(Telemetry::Source(i), m_sources[i]->problem());
+    }
     m_timer->start();
 }
 

@@ -50,6 +50,9 @@ signals:
     void telemetrySourceChanged(Telemetry::Source source, QString flightModule);
     void telemetryEnded();
     void landed(float verticalSpeed, float airspeed);
+    // A source cannot listen for its simulator (port held by another
+    // program), or (empty problem) can again.
+    void sourceProblemChanged(Telemetry::Source source, QString problem);
 
 public slots:
     void start();

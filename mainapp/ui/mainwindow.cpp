@@ -76,6 +76,7 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     connect(worker, &MainBackgroundThread::telemetrySourceChanged, status,
             &StatusWidget::changeTelemetrySource);
     connect(worker, &MainBackgroundThread::telemetryEnded, status, &StatusWidget::endTelemetry);
+    connect(worker, &MainBackgroundThread::sourceProblemChanged, status, &StatusWidget::changeSourceProblem);
     connect(worker, &MainBackgroundThread::telemetrySourceChanged, effects,
             &ThreeAxisEffectsWidget::activateMatchingProfile);
     connect(worker, &MainBackgroundThread::joystickConnected, status, &StatusWidget::connectJoystick);

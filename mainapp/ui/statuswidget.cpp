@@ -60,14 +60,35 @@ void StatusWidget::changeTelemetry(Telemetry telemetry)
 
 void StatusWidget::changeTelemetrySource(Telemetry::Source source, QString flightModule)
 {
+    m_sourceLive = true;
     m_ui->telemetry_data_source->setText(sourceText(source));
     m_ui->flight_module->setText(flightModule);
 }
 
 void StatusWidget::endTelemetry()
 {
-    m_ui->telemetry_data_source->setText(QStringLiteral("Not detected"));
+    m_sourceLive = false;
+    showNoSource();
     m_ui->flight_module->setText(QStringLiteral("Not detected"));
+}
+
+void StatusWidget::changeSourceProblem(Telemetry::Source source, QString problem)
+{
+    if (problem.isEmpty())
+        m_sourceProblems.remove(source);
+    else
+        m_sourceProblems.insert(source, problem);
+    if (!m_sourceLive)
+        showNoSource();
+}
+
+void StatusWidget::showNoSource()
+{
+    QString text = QStringLiteral("Not detected");
+    if (!m_sourceProblems.isEmpty())
+        text += QStringLiteral(" (") + QStringList(m_sourceProblems.values()).join(QStringLiteral("; ")) +
+                QLatin1Char(')');
+    m_ui->telemetry_data_source->setText(text);
 }
 
 void StatusWidget::connectJoystick(uint32_t version)

@@ -3,6 +3,7 @@
 #include "devicereports.h"
 #include "telemetry.h"
 
+#include <QMap>
 #include <QWidget>
 
 #include <cstdint>
@@ -42,6 +43,8 @@ public slots:
     void connectRudder(uint32_t version);
     void disconnectRudder();
     void changePosition(PositionInput position);
+    // Shown beside "Not detected" while no simulator is live.
+    void changeSourceProblem(Telemetry::Source source, QString problem);
 
 private slots:
     void on_telemetry_override_stateChanged(int arg1);
@@ -64,10 +67,13 @@ private slots:
 
 private:
     void refreshTelemetry();
+    void showNoSource();
     // A slider set one field of the hand-set record.
     void setOverrideField(float Telemetry::*field, int value);
 
     Ui::StatusWidget *m_ui;
     bool m_override = false;
     Telemetry m_telemetry;
+    bool m_sourceLive = false;
+    QMap<Telemetry::Source, QString> m_sourceProblems;
 };

@@ -80,6 +80,7 @@ class TestVantrellProcess : public QObject
 
 private:
     QTemporaryDir m_dir;
+    QTemporaryDir m_runtime; // the session's runtime folder, away from a real one
 
     void startVantrell(QProcess &process, const QStringList &arguments)
     {
@@ -88,13 +89,52 @@ private:
         process.setArguments(arguments);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kestrox.instance.info=true"));
         process.setProcessEnvironment(env);
         process.start();
         QVERIFY(process.waitForStarted());
     }
 
 private slots:
-    void initTestCase() { QVERIFY(m_dir.isValid()); }
+    void initTestCase() { QVERIFY(m_dir.isValid() && m_runtime.isValid()); }
+
+    // The real devices belong to one instance: a second start hands over and
+    // ends; after a crash of the first, a new start takes over its lock.
+    void secondInstanceHandsOver()
+    {
+        const QString socket = m_runtime.filePath(QStringLiteral("kestrox-vantrell.socket"));
+        QProcess first;
+        startVantrell(first, {});
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(socket), 20000);
+
+        QProcess second;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        startVantrell(second, {});
+        QVERIFY(second.waitForFinished(10000));
+        const qint64 took = elapsed.elapsed();
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY2(took < 2000, qPrintable(QString::number(took)));
+        QVERIFY(second.readAllStandardOutput().contains("already running"));
+        QByteArray firstErrors;
+        QTRY_VERIFY_WITH_TIMEOUT((firstErrors += first.readAllStandardError()).contains("show request received"),
+                                 5000);
+        QCOMPARE(first.state(), QProcess::Running);
+
+        first.kill(); // SIGKILL: the lock stays behind
+        QVERIFY(first.waitForFinished(10000));
+        QVERIFY(QFile::exists(m_runtime.filePath(QStringLiteral("kestrox-vantrell.lock"))));
+        QProcess third;
+        startVantrell(third, {});
+        QTest::qWait(2500);
+        QCOMPARE(third.state(), QProcess::Running);
+        ::kill(pid_t(third.processId()), SIGTERM);
+        QVERIFY(third.waitForFinished(10000));
+        QCOMPARE(third.exitCode(), 0);
+        QVERIFY(!third.readAllStandardOutput().contains("already running"));
+    }
 
     void writesEveryTickAndRestsTheMotorsOnTerm()
     {

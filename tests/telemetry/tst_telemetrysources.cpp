@@ -7,6 +7,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <memory>
 #include <limits>
 
 namespace {
@@ -349,6 +350,62 @@ private slots:
         rig.deliver(datagram);
         QVERIFY(qFuzzyCompare(rig.last().airspeed + 1, airspeed + 1));
         QVERIFY(qFuzzyCompare(rig.last().aoa + 1, float(aoaRadians * 57.2958) + 1));
+    }
+
+    // Another program holds the port: the source says so once, stays silent
+    // without warnings while it polls, and finds the simulator once the port
+    // is free again.
+    void portHeldByAnotherProgram()
+    {
+        auto holder = std::make_unique<QUdpSocket>();
+        QVERIFY(holder->bind(QHostAddress::Any, 0));
+        const quint16 port = holder->localPort();
+
+        static QStringList warnings;
+        warnings.clear();
+        const QtMessageHandler previous = qInstallMessageHandler(
+            [](QtMsgType type, const QMessageLogContext &, const QString &message) {
+                if (type != QtDebugMsg && type != QtInfoMsg)
+                    warnings << message;
+            });
+        ManualClock clock;
+        TelemetrySourceDCS source(nullptr, port);
+        source.setClock(clock.function());
+        QSignalSpy problems(&source, &TelemetrySource::problemChanged);
+        QSignalSpy changes(&source, &TelemetrySource::telemetrySourceChanged);
+        QCOMPARE(source.problem(), QStringLiteral("port %1 in use by another program").arg(port));
+
+        for (int i = 0; i < 150; ++i) { // 3 s of 20 ms polls
+            clock.now += 20;
+            source.poll();
+        }
+        qInstallMessageHandler(previous);
+        QCOMPARE(warnings, QStringList());
+        QCOMPARE(problems.count(), 0); // said at construction, not again
+        QCOMPARE(changes.count(), 0);
+
+        holder.reset();
+        UdpSender sender(port);
+        // Polls 3 s before the next bind attempt: not yet bound.
+        sender.send("Jet;1;2;3;4;0;0;0;0;0");
+        for (int i = 0; i < 50 && changes.isEmpty(); ++i) { // 1 s: still within the 5 s back-off
+            clock.now += 20;
+            source.poll();
+        }
+        QCOMPARE(changes.count(), 0);
+        clock.now += 1100; // 5 s since the first poll saw the port held
+        source.poll();
+        QCOMPARE(problems.count(), 1);
+        QCOMPARE(problems.last().at(0).toString(), QString());
+        QVERIFY(source.problem().isEmpty());
+        QVERIFY(pollUntil(
+            [&] {
+                sender.send("Jet;1;2;3;4;0;0;0;0;0");
+                clock.now += 20;
+                source.poll();
+            },
+            [&] { return !changes.isEmpty(); }));
+        QCOMPARE(changes.first().at(1).toString(), QStringLiteral("Jet"));
     }
 };
 

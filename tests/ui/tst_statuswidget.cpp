@@ -71,6 +71,23 @@ private slots:
         QCOMPARE(text(panel, "yaw_input"), QStringLiteral("0.123457"));
     }
 
+    // A port held by another program is named while no simulator is live.
+    void sourceProblems()
+    {
+        StatusWidget panel;
+        panel.changeSourceProblem(Telemetry::TELEMETRY_SOURCE_IL2,
+                                  QStringLiteral("port 29777 in use by another program"));
+        QCOMPARE(text(panel, "telemetry_data_source"),
+                 QStringLiteral("Not detected (port 29777 in use by another program)"));
+        panel.changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C_50"));
+        QCOMPARE(text(panel, "telemetry_data_source"), QStringLiteral("DCS"));
+        panel.endTelemetry();
+        QCOMPARE(text(panel, "telemetry_data_source"),
+                 QStringLiteral("Not detected (port 29777 in use by another program)"));
+        panel.changeSourceProblem(Telemetry::TELEMETRY_SOURCE_IL2, QString());
+        QCOMPARE(text(panel, "telemetry_data_source"), QStringLiteral("Not detected"));
+    }
+
     void liveTelemetryAndOverride()
     {
         StatusWidget panel;
