@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QHostInfo>
 #include <QScreen>
+#include <QUrl>
 
 #include <cstdio>
 #include <memory>
@@ -18,7 +20,29 @@ struct Options
     bool virtualDevices = false;
     PositionInput virtualPosition;
     QString deviceLog;
+    QHostAddress xplaneAddress = QHostAddress(QHostAddress::LocalHost);
+    quint16 xplanePort = 49000;
 };
+
+// HOST or HOST:PORT (an IPv6 address in brackets); a host name is looked up once.
+bool parseHostAndPort(const QString &text, QHostAddress &address, quint16 &port)
+{
+    const QUrl url(QStringLiteral("udp://") + text);
+    if (!url.isValid() || url.host().isEmpty() || !url.path().isEmpty() || url.port(port) <= 0 ||
+        url.port(port) > 65535)
+        return false;
+    port = quint16(url.port(port));
+    if (address.setAddress(url.host()))
+        return true;
+    const QHostInfo info = QHostInfo::fromName(url.host());
+    for (const QHostAddress &candidate : info.addresses()) {
+        if (candidate.protocol() == QAbstractSocket::IPv4Protocol) {
+            address = candidate;
+            return true;
+        }
+    }
+    return false;
+}
 
 // Parses the command line; on a usage error prints it and returns false.
 bool parseOptions(const QApplication &app, Options &options)
@@ -37,11 +61,21 @@ bool parseOptions(const QApplication &app, Options &options)
     const QCommandLineOption deviceLog(QStringLiteral("device-log"),
                                        QStringLiteral("Append every report written to a device to FILE."),
                                        QStringLiteral("FILE"));
-    parser.addOptions({virtualDevices, virtualPosition, deviceLog});
+    const QCommandLineOption xplaneAddress(
+        QStringLiteral("xplane-address"),
+        QStringLiteral("Where X-Plane receives requests (default 127.0.0.1:49000)."),
+        QStringLiteral("HOST[:PORT]"));
+    parser.addOptions({virtualDevices, virtualPosition, deviceLog, xplaneAddress});
     parser.process(app);
 
     options.virtualDevices = parser.isSet(virtualDevices);
     options.deviceLog = parser.value(deviceLog);
+    if (parser.isSet(xplaneAddress) &&
+        !parseHostAndPort(parser.value(xplaneAddress), options.xplaneAddress, options.xplanePort)) {
+        std::fprintf(stderr, "kestrox-vantrell: --xplane-address expects HOST or HOST:PORT, got \"%s\"\n",
+                     qPrintable(parser.value(xplaneAddress)));
+        return false;
+    }
     if (parser.isSet(virtualPosition)) {
         const QStringList parts = parser.value(virtualPosition).split(QLatin1Char(','));
         float values[3] = {};
@@ -111,6 +145,8 @@ int main(int argc, char *argv[])
 
     MainBackgroundThreadOptions workerOptions;
     workerOptions.hid = hid;
+    workerOptions.telemetryEndpoints.xplaneAddress = options.xplaneAddress;
+    workerOptions.telemetryEndpoints.xplanePort = options.xplanePort;
     int result = 0;
     {
         MainWindow window(nullptr, workerOptions);

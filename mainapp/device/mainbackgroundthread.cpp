@@ -8,6 +8,7 @@
 #include "msfstelemetryforcecalculator.h"
 #include "shturmoviktelemetryforcecalculator.h"
 #include "warthunderforcecalculator.h"
+#include "xplanetelemetryforcecalculator.h"
 
 #include <QThread>
 #include <QTimer>
@@ -44,6 +45,7 @@ MainBackgroundThread::MainBackgroundThread(QObject *parent, MainBackgroundThread
     m_shturmovikCalculator = new ShturmovikTelemetryForceCalculator(this);
     m_warthunderCalculator = new WarthunderForceCalculator(this);
     m_condorCalculator = new CondorTelemetryForceCalculator(this);
+    m_xplaneCalculator = new XPlaneTelemetryForceCalculator(this);
 
     m_telemetry = new TelemetryThread(nullptr, options.telemetryEndpoints);
 
@@ -63,6 +65,8 @@ MainBackgroundThread::MainBackgroundThread(QObject *parent, MainBackgroundThread
             &MainBackgroundThread::setWarthunderTelemetry);
     connect(m_telemetry, &TelemetryThread::condor2TelemetryChanged, this,
             &MainBackgroundThread::setCondor2Telemetry);
+    connect(m_telemetry, &TelemetryThread::xplaneTelemetryChanged, this,
+            &MainBackgroundThread::setXPlaneTelemetry);
     connect(m_telemetry, &TelemetryThread::landed, this, &MainBackgroundThread::setLanded);
     connect(m_telemetry, &TelemetryThread::sourceProblemChanged, this,
             &MainBackgroundThread::sourceProblemChanged);
@@ -199,6 +203,14 @@ void MainBackgroundThread::setCondor2Telemetry(Condor2Telemetry telemetry)
     acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_CONDOR, telemetry);
 }
 
+void MainBackgroundThread::setXPlaneTelemetry(XPlaneTelemetry telemetry)
+{
+    if (m_telemetryOverride)
+        return;
+    m_xplaneTelemetry = telemetry;
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_XPLANE, telemetry);
+}
+
 void MainBackgroundThread::setLanded(float verticalSpeed, float airspeed)
 {
     m_commonCalculator->touchdown(std::uint64_t(effectTime()), airspeed, std::fabs(verticalSpeed),
@@ -218,6 +230,8 @@ const Telemetry &MainBackgroundThread::selectedTelemetry() const
         return m_warthunderTelemetry;
     case Telemetry::TELEMETRY_SOURCE_CONDOR:
         return m_condor2Telemetry;
+    case Telemetry::TELEMETRY_SOURCE_XPLANE:
+        return m_xplaneTelemetry;
     case Telemetry::TELEMETRY_SOURCE_NONE:
         break;
     }
@@ -248,6 +262,9 @@ Forces MainBackgroundThread::calculateForces(PositionInput position)
             break;
         case Telemetry::TELEMETRY_SOURCE_CONDOR:
             m_condorCalculator->addAxisForces(axisForces, axis, time);
+            break;
+        case Telemetry::TELEMETRY_SOURCE_XPLANE:
+            m_xplaneCalculator->addAxisForces(axisForces, axis, time);
             break;
         case Telemetry::TELEMETRY_SOURCE_NONE:
             break;

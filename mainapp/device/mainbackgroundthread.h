@@ -22,6 +22,7 @@ class DCSTelemetryForceCalculator;
 class ShturmovikTelemetryForceCalculator;
 class WarthunderForceCalculator;
 class CondorTelemetryForceCalculator;
+class XPlaneTelemetryForceCalculator;
 
 // What the worker is built on. The defaults are the real ones: hidapi, the
 // simulators' fixed endpoints, a monotonic clock.
@@ -80,6 +81,7 @@ public slots:
     void setShturmovikTelemetry(ShturmovikTelemetry telemetry);
     void setWarthunderTelemetry(WarthunderTelemetry telemetry);
     void setCondor2Telemetry(Condor2Telemetry telemetry);
+    void setXPlaneTelemetry(XPlaneTelemetry telemetry);
     void setLanded(float verticalSpeed, float airspeed);
 
     // Leaves the motors at rest: stops the output timer, writes one all-zero
@@ -136,6 +138,7 @@ private:
     ShturmovikTelemetry m_shturmovikTelemetry;
     WarthunderTelemetry m_warthunderTelemetry;
     Condor2Telemetry m_condor2Telemetry;
+    XPlaneTelemetry m_xplaneTelemetry;
 
     CommonTelemetryForceCalculator *m_commonCalculator;
     MSFSTelemetryForceCalculator *m_msfsCalculator;
@@ -143,6 +146,7 @@ private:
     ShturmovikTelemetryForceCalculator *m_shturmovikCalculator;
     WarthunderForceCalculator *m_warthunderCalculator;
     CondorTelemetryForceCalculator *m_condorCalculator;
+    XPlaneTelemetryForceCalculator *m_xplaneCalculator;
 
     TelemetryThread *m_telemetry;
     QThread *m_telemetryThread = nullptr;

@@ -31,7 +31,7 @@ QString readString(const QJsonObject &json, QLatin1StringView key)
 }
 
 // The rest of the program names the source, picks its selector row and looks
-// up its allowed effects, so only the six known values get through.
+// up its allowed effects, so only the known values get through.
 int readSource(const QJsonObject &json)
 {
     const QJsonValue value = json.value(kFlightDataSource);
@@ -82,6 +82,8 @@ QString sourceName(int source)
         return QStringLiteral("WARTHUNDER");
     case Telemetry::TELEMETRY_SOURCE_CONDOR:
         return QStringLiteral("CONDOR2");
+    case Telemetry::TELEMETRY_SOURCE_XPLANE:
+        return QStringLiteral("XPLANE");
     default:
         return QString();
     }

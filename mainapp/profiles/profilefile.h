@@ -16,7 +16,7 @@
 QString profileDirectoryName();
 
 // Upper-case name of a telemetry source value: "DISABLED", "MSFS", "DCS",
-// "IL2 SHTURMOVIK", "WARTHUNDER", "CONDOR2" for 0..5; empty for any other value.
+// "IL2 SHTURMOVIK", "WARTHUNDER", "CONDOR2", "XPLANE" for 0..6; empty for any other value.
 QString sourceName(int source);
 
 // Default metadata, and every effect of the three axes at its reset

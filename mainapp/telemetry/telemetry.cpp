@@ -33,4 +33,5 @@ void registerTelemetryMetaTypes()
     qRegisterMetaType<WarthunderTelemetry>("WarthunderTelemetry");
     qRegisterMetaType<ShturmovikTelemetry>("ShturmovikTelemetry");
     qRegisterMetaType<Condor2Telemetry>("Condor2Telemetry");
+    qRegisterMetaType<XPlaneTelemetry>("XPlaneTelemetry");
 }

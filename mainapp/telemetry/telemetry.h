@@ -19,10 +19,11 @@ public:
         TELEMETRY_SOURCE_IL2 = 3,
         TELEMETRY_SOURCE_WARTHUNDER = 4,
         TELEMETRY_SOURCE_CONDOR = 5,
+        TELEMETRY_SOURCE_XPLANE = 6,
     };
     Q_ENUM(Source)
 
-    static constexpr int SourceCount = 6;
+    static constexpr int SourceCount = 7;
 
     float verticalSpeed = 0.0f; // m/s
     float rollFlowAngle = 0.0f; // degrees; never set by any source
@@ -70,12 +71,16 @@ struct Condor2Telemetry : Telemetry
     float turbulenceStrength = 0.0f;
 };
 
+struct XPlaneTelemetry : Telemetry
+{};
+
 Q_DECLARE_METATYPE(Telemetry)
 Q_DECLARE_METATYPE(MSFSTelemetry)
 Q_DECLARE_METATYPE(DCSTelemetry)
 Q_DECLARE_METATYPE(WarthunderTelemetry)
 Q_DECLARE_METATYPE(ShturmovikTelemetry)
 Q_DECLARE_METATYPE(Condor2Telemetry)
+Q_DECLARE_METATYPE(XPlaneTelemetry)
 
 // Registers the telemetry records and Telemetry::Source under their own
 // names for queued connections. Safe to call more than once.

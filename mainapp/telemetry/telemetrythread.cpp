@@ -5,6 +5,7 @@
 #include "telemetrysourcemsfs.h"
 #include "telemetrysourceshturmovik.h"
 #include "telemetrysourcewarthunder.h"
+#include "telemetrysourcexplane.h"
 
 #include <QTimer>
 
@@ -19,11 +20,13 @@ TelemetryThread::TelemetryThread(QObject *parent, const TelemetryEndpoints &endp
     auto *il2 = new TelemetrySourceShturmovik(this, endpoints.il2Port);
     auto *warthunder = new TelemetrySourceWarthunder(this, endpoints.warthunderStateUrl);
     auto *condor2 = new TelemetrySourceCondor2(this, endpoints.condor2Port);
+    auto *xplane = new TelemetrySourceXPlane(this, endpoints.xplaneAddress, endpoints.xplanePort);
     adopt(Telemetry::TELEMETRY_SOURCE_MSFS, msfs);
     adopt(Telemetry::TELEMETRY_SOURCE_DCS, dcs);
     adopt(Telemetry::TELEMETRY_SOURCE_IL2, il2);
     adopt(Telemetry::TELEMETRY_SOURCE_WARTHUNDER, warthunder);
     adopt(Telemetry::TELEMETRY_SOURCE_CONDOR, condor2);
+    adopt(Telemetry::TELEMETRY_SOURCE_XPLANE, xplane);
 
     connect(msfs, &TelemetrySourceMSFS::telemetryChanged, this, &TelemetryThread::msfsTelemetryChanged);
     connect(dcs, &TelemetrySourceDCS::telemetryChanged, this, &TelemetryThread::dcsTelemetryChanged);
@@ -33,6 +36,7 @@ TelemetryThread::TelemetryThread(QObject *parent, const TelemetryEndpoints &endp
             &TelemetryThread::warthunderTelemetryChanged);
     connect(condor2, &TelemetrySourceCondor2::telemetryChanged, this,
             &TelemetryThread::condor2TelemetryChanged);
+    connect(xplane, &TelemetrySourceXPlane::telemetryChanged, this, &TelemetryThread::xplaneTelemetryChanged);
 
     m_timer->setInterval(PollIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &TelemetryThread::onTimeout);

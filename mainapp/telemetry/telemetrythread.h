@@ -3,6 +3,7 @@
 #include "telemetry.h"
 #include "telemetrysourcewarthunder.h"
 
+#include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -24,9 +25,12 @@ struct TelemetryEndpoints
     quint16 condor2Port = 55278;
     QUrl warthunderStateUrl = TelemetrySourceWarthunder::defaultStateUrl();
     std::shared_ptr<SimConnectApi> simConnect; // null: the SimConnect client library
+    // Where X-Plane receives subscription requests.
+    QHostAddress xplaneAddress = QHostAddress(QHostAddress::LocalHost);
+    quint16 xplanePort = 49000;
 };
 
-// Owns the five simulator sources, polls them every 20 ms on its own thread,
+// Owns the six simulator sources, polls them every 20 ms on its own thread,
 // tracks which one is live and forwards everything they report.
 class TelemetryThread : public QObject
 {
@@ -47,6 +51,7 @@ signals:
     void shturmovikTelemetryChanged(ShturmovikTelemetry telemetry);
     void condor2TelemetryChanged(Condor2Telemetry telemetry);
     void warthunderTelemetryChanged(WarthunderTelemetry telemetry);
+    void xplaneTelemetryChanged(XPlaneTelemetry telemetry);
     void telemetrySourceChanged(Telemetry::Source source, QString flightModule);
     void telemetryEnded();
     void landed(float verticalSpeed, float airspeed);

@@ -45,6 +45,8 @@ QString StatusWidget::sourceText(Telemetry::Source source)
         return QStringLiteral("Il2 Shturmovik");
     case Telemetry::TELEMETRY_SOURCE_CONDOR:
         return QStringLiteral("Condor2");
+    case Telemetry::TELEMETRY_SOURCE_XPLANE:
+        return QStringLiteral("X-Plane");
     default:
         return QStringLiteral("Warthunder");
     }

@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int SourceCount = 6;
+constexpr int SourceCount = Telemetry::SourceCount;
 
 } // namespace
 
@@ -60,7 +60,8 @@ QSet<int> ThreeAxisEffectsWidget::allowedEffects(int source)
     // By EffectsProfile::EffectType. MSFS has no DirectX force feedback of its
     // own (3); War Thunder and Condor report no on-ground state (4, 9), and
     // Condor no gear or airbrakes (6, 8). The IL-2 and Condor shakers (10,
-    // 11) compute nothing and are never offered.
+    // 11) compute nothing and are never offered. X-Plane feeds what MSFS
+    // does; on Linux it sends no DirectX force feedback to scale (3).
     static const QList<int> table[SourceCount] = {
         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14}, // none
         {0, 1, 2, 4, 5, 6, 7, 8, 9, 12, 13, 14},    // MSFS
@@ -68,6 +69,7 @@ QSet<int> ThreeAxisEffectsWidget::allowedEffects(int source)
         {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14}, // IL-2
         {0, 1, 2, 3, 5, 6, 7, 8, 12, 13, 14},       // War Thunder
         {0, 1, 2, 3, 5, 7, 12, 13, 14},             // Condor 2
+        {0, 1, 2, 4, 5, 6, 7, 8, 9, 12, 13, 14},    // X-Plane
     };
     if (source < 0 || source >= SourceCount)
         source = 0;

@@ -50,10 +50,10 @@ float floatAt(const QByteArray &report, int offset)
     return value;
 }
 
-// A DCS profile for the aircraft TestJet: an elevator spring whose curve
-// pushes with 6 kg at the centre, at 50 % strength.
+// A profile for the aircraft TestJet: an elevator spring whose curve
+// pushes with 6 kg at the centre, at 50 % strength. %1: the source, %2: the aircraft.
 const char testJetProfile[] = R"({
-    "metadata": {"flight_data_source": 2, "flight_module": "TestJet", "comment": ""},
+    "metadata": {"flight_data_source": %1, "flight_module": "%2", "comment": ""},
     "effects": {
         "ailerons": {},
         "elevator": {
@@ -81,6 +81,33 @@ class TestVantrellProcess : public QObject
 private:
     QTemporaryDir m_dir;
     QTemporaryDir m_runtime; // the session's runtime folder, away from a real one
+
+    void writeTestJetProfile(const QString &fileName, int source, const QString &aircraft)
+    {
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("effect_profiles")));
+        QFile profile(m_dir.filePath(QStringLiteral("effect_profiles/") + fileName));
+        QVERIFY(profile.open(QIODevice::WriteOnly));
+        profile.write(QString::fromLatin1(testJetProfile).arg(source).arg(aircraft).toUtf8());
+    }
+
+    // The elevator is the joystick's second axis: force at bytes 14-17. With
+    // the stick centred the TestJet spring gives 6 x 50 % = 3 kg, pushed back: -3.
+    static void verifyTestJetForces(const QString &logPath)
+    {
+        QList<float> elevatorForces;
+        const QList<LogLine> lines = readLog(logPath);
+        for (const LogLine &line : lines) {
+            if (line.productId == QLatin1String("58f9") && isDirectControl(line))
+                elevatorForces << floatAt(line.report, 14);
+        }
+        QVERIFY(elevatorForces.size() > 100);
+        QCOMPARE(elevatorForces.first(), 0.0f);
+        QVERIFY2(elevatorForces.contains(-3.0f), "the profile's full elevator force never reached the stick");
+        // Ramping in from zero after the profile loaded: never beyond the full force.
+        QVERIFY(std::all_of(elevatorForces.begin(), elevatorForces.end(),
+                            [](float f) { return f <= 0 && f >= -3; }));
+        QCOMPARE(elevatorForces.last(), 0.0f); // the rest report on exit
+    }
 
     void startVantrell(QProcess &process, const QStringList &arguments)
     {
@@ -172,11 +199,7 @@ private slots:
 
     void detectedAircraftLoadsItsProfile()
     {
-        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("effect_profiles")));
-        QFile profile(m_dir.filePath(QStringLiteral("effect_profiles/DCS_TestJet.json")));
-        QVERIFY(profile.open(QIODevice::WriteOnly));
-        profile.write(testJetProfile);
-        profile.close();
+        writeTestJetProfile(QStringLiteral("DCS_TestJet.json"), 2, QStringLiteral("TestJet"));
 
         const QString logPath = m_dir.filePath(QStringLiteral("activation.log"));
         QProcess process;
@@ -196,21 +219,71 @@ private slots:
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
 
-        // The elevator is the joystick's second axis: force at bytes 14-17.
-        // With the stick centred the spring gives 6 x 50 % = 3 kg, pushed back: -3.
-        QList<float> elevatorForces;
-        const QList<LogLine> lines = readLog(logPath);
-        for (const LogLine &line : lines) {
-            if (line.productId == QLatin1String("58f9") && isDirectControl(line))
-                elevatorForces << floatAt(line.report, 14);
+        verifyTestJetForces(logPath);
+    }
+
+    // X-Plane answers the program's subscription; the XPLANE_ profile of
+    // the aircraft it reports loads and its forces reach the stick.
+    void xplaneAircraftLoadsItsProfile()
+    {
+        writeTestJetProfile(QStringLiteral("XPLANE_TESTJET.json"), 6, QStringLiteral("TESTJET"));
+        QUdpSocket xplane;
+        QVERIFY(xplane.bind(QHostAddress::LocalHost, 0));
+
+        const QString logPath = m_dir.filePath(QStringLiteral("xplane.log"));
+        QProcess process;
+        startVantrell(process, {QStringLiteral("--virtual-devices"), QStringLiteral("--device-log"), logPath,
+                                QStringLiteral("--xplane-address"),
+                                QStringLiteral("127.0.0.1:%1").arg(xplane.localPort())});
+        QTRY_VERIFY_WITH_TIMEOUT(!readLog(logPath).isEmpty(), 20000);
+
+        // Requests name their index at bytes 9-12 and the dataref from byte 13.
+        QHash<QByteArray, quint32> indices;
+        quint16 client = 0;
+        QElapsedTimer answering;
+        answering.start();
+        while (answering.elapsed() < 4000) {
+            while (xplane.hasPendingDatagrams()) {
+                QByteArray request(int(xplane.pendingDatagramSize()), '\0');
+                xplane.readDatagram(request.data(), request.size(), nullptr, &client);
+                if (request.size() == 413 && request.startsWith("RREF"))
+                    indices.insert(request.mid(13).split('\0').first(),
+                                   quint8(request[9]) | quint8(request[10]) << 8);
+            }
+            if (client != 0 && indices.size() >= 8) {
+                QByteArray answer("RREF,");
+                for (int i = 0; i < 8; ++i) {
+                    const quint32 index = indices.value("sim/aircraft/view/acf_ICAO[" + QByteArray::number(i) + "]");
+                    const float code = i < 7 ? float("TESTJET"[i]) : 0.0f;
+                    quint32 bits;
+                    std::memcpy(&bits, &code, 4);
+                    for (quint32 v : {index, bits})
+                        for (int b = 0; b < 4; ++b)
+                            answer.append(char((v >> (8 * b)) & 0xFF));
+                }
+                xplane.writeDatagram(answer, QHostAddress::LocalHost, client);
+            }
+            QTest::qWait(20);
         }
-        QVERIFY(elevatorForces.size() > 100);
-        QCOMPARE(elevatorForces.first(), 0.0f);
-        QVERIFY2(elevatorForces.contains(-3.0f), "the profile's full elevator force never reached the stick");
-        // Ramping in from zero after the profile loaded: never beyond the full force.
-        QVERIFY(std::all_of(elevatorForces.begin(), elevatorForces.end(),
-                            [](float f) { return f <= 0 && f >= -3; }));
-        QCOMPARE(elevatorForces.last(), 0.0f); // the rest report on exit
+        QVERIFY2(indices.size() == 22, qPrintable(QString::number(indices.size())));
+        while (xplane.hasPendingDatagrams())
+            xplane.readDatagram(nullptr, 0);
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        verifyTestJetForces(logPath);
+
+        // At exit every dataref is unsubscribed: frequency 0 at bytes 5-8.
+        QSet<QByteArray> unsubscribed;
+        while (xplane.waitForReadyRead(200) || xplane.hasPendingDatagrams()) {
+            while (xplane.hasPendingDatagrams()) {
+                QByteArray request(int(xplane.pendingDatagramSize()), '\0');
+                xplane.readDatagram(request.data(), request.size());
+                if (request.size() == 413 && request.mid(5, 4) == QByteArray(4, '\0'))
+                    unsubscribed.insert(request.mid(13).split('\0').first());
+            }
+        }
+        QCOMPARE(unsubscribed.size(), 22);
     }
 
     void unwritableDeviceLogIsAnError()

@@ -87,6 +87,8 @@ private slots:
             << 1 << QString() << QStringLiteral("test") << QStringLiteral("MSFS_test.json");
         QTest::newRow("condor") << 5 << QStringLiteral("ASK 21") << QString()
                                 << QStringLiteral("CONDOR2_ASK_21.json");
+        QTest::newRow("x-plane") << 6 << QStringLiteral("C172") << QStringLiteral("G1000")
+                                 << QStringLiteral("XPLANE_C172_G1000.json");
         QTest::newRow("cyrillic") << 0 << QStringLiteral("\u042f\u043a-3") << QString()
                                   << QStringLiteral("GENERIC____3.json");
         QTest::newRow("outside the BMP counts once")
@@ -190,7 +192,8 @@ private slots:
         QTest::newRow("5") << QJsonValue(5) << 5;
         QTest::newRow("string 2") << QJsonValue(QStringLiteral("2")) << 0;
         QTest::newRow("2.5") << QJsonValue(2.5) << 0;
-        QTest::newRow("above the known sources") << QJsonValue(6) << 0;
+        QTest::newRow("x-plane") << QJsonValue(6) << 6;
+        QTest::newRow("above the known sources") << QJsonValue(7) << 0;
         QTest::newRow("negative") << QJsonValue(-1) << 0;
         QTest::newRow("beyond 32 bits") << QJsonValue(4294967298.0) << 0;
         QTest::newRow("missing") << QJsonValue(QJsonValue::Undefined) << 0;

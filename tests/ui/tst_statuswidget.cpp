@@ -60,6 +60,8 @@ private slots:
         panel.changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_IL2, QStringLiteral("Generic warbird"));
         QCOMPARE(text(panel, "telemetry_data_source"), QStringLiteral("Il2 Shturmovik"));
         QCOMPARE(text(panel, "flight_module"), QStringLiteral("Generic warbird"));
+        panel.changeTelemetrySource(Telemetry::Source(6), QStringLiteral("C172"));
+        QCOMPARE(text(panel, "telemetry_data_source"), QStringLiteral("X-Plane"));
         panel.changeTelemetrySource(Telemetry::Source(42), QString());
         QCOMPARE(text(panel, "telemetry_data_source"), QStringLiteral("Warthunder"));
         panel.endTelemetry();

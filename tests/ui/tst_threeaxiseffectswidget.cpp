@@ -81,7 +81,9 @@ private slots:
         QVERIFY(
             !ThreeAxisEffectsWidget::allowedEffects(4).contains(EffectsProfile::EFFECT_TYPE_LANDING_JOLT));
         QCOMPARE(ThreeAxisEffectsWidget::allowedEffects(5), (QSet<int>{0, 1, 2, 3, 5, 7, 12, 13, 14}));
-        for (int source = 0; source < 6; ++source) {
+        // X-Plane: everything its fields feed (gear, airbrake, on ground, sideslip), no DirectX.
+        QCOMPARE(ThreeAxisEffectsWidget::allowedEffects(6), (QSet<int>{0, 1, 2, 4, 5, 6, 7, 8, 9, 12, 13, 14}));
+        for (int source = 0; source < 7; ++source) {
             QVERIFY(!ThreeAxisEffectsWidget::allowedEffects(source).contains(
                 EffectsProfile::EFFECT_TYPE_IL2_SHAKING));
             QVERIFY(!ThreeAxisEffectsWidget::allowedEffects(source).contains(
@@ -235,6 +237,18 @@ private slots:
         QCOMPARE(page.sudden.count(), 2);
         page.widget.enableProfileActivation();
         QCOMPARE(page.sudden.count(), 2); // switching on does not re-run a detection
+    }
+
+    void xplaneProfilesActivateAndList()
+    {
+        Workspace ws;
+        ws.writeProfile(QStringLiteral("XPLANE_C172_G1000.json"), 6, QStringLiteral("C172"),
+                        QStringLiteral("G1000"));
+        Page page;
+        QVERIFY(page.widget.findChild<QComboBox *>(QStringLiteral("game_combo"))->findText(QStringLiteral("XPLANE")) == 6);
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_XPLANE, QStringLiteral("C172"));
+        QCOMPARE(page.sudden.count(), 1);
+        QCOMPARE(page.profiles->currentText(), QStringLiteral("C172 (G1000)[XPLANE]"));
     }
 };
 

@@ -1,0 +1,354 @@
+#include "telemetrysourcexplane.h"
+#include "udptestsupport.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+#include <memory>
+
+namespace {
+
+// The datarefs X-Plane is asked for, as its dataref list names them.
+const QStringList expectedDatarefs = {
+    QStringLiteral("sim/flightmodel/position/indicated_airspeed"),
+    QStringLiteral("sim/flightmodel/position/vh_ind"),
+    QStringLiteral("sim/flightmodel/position/alpha"),
+    QStringLiteral("sim/flightmodel/position/beta"),
+    QStringLiteral("sim/flightmodel/position/P"),
+    QStringLiteral("sim/flightmodel/forces/g_nrml"),
+    QStringLiteral("sim/cockpit2/engine/actuators/throttle_ratio_all"),
+    QStringLiteral("sim/flightmodel/controls/ail_trim"),
+    QStringLiteral("sim/flightmodel/controls/elv_trim"),
+    QStringLiteral("sim/flightmodel/controls/rud_trim"),
+    QStringLiteral("sim/flightmodel2/gear/deploy_ratio[0]"),
+    QStringLiteral("sim/flightmodel/controls/sbrkrat"),
+    QStringLiteral("sim/flightmodel/controls/flaprat"),
+    QStringLiteral("sim/flightmodel/failures/onground_any"),
+    QStringLiteral("sim/aircraft/view/acf_ICAO[0]"),
+    QStringLiteral("sim/aircraft/view/acf_ICAO[1]"),
+    QStringLiteral("sim/aircraft/view/acf_ICAO[2]"),
+    QStringLiteral("sim/aircraft/view/acf_ICAO[3]"),
+    QStringLiteral("sim/aircraft/view/acf_ICAO[4]"),
+    QStringLiteral("sim/aircraft/view/acf_ICAO[5]"),
+    QStringLiteral("sim/aircraft/view/acf_ICAO[6]"),
+    QStringLiteral("sim/aircraft/view/acf_ICAO[7]"),
+};
+
+qint32 int32At(const QByteArray &bytes, int offset)
+{
+    quint32 v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | quint8(bytes[offset + i]);
+    return qint32(v);
+}
+
+void appendInt32(QByteArray &bytes, qint32 value)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes.append(char((quint32(value) >> (8 * i)) & 0xFF));
+}
+
+void appendFloat(QByteArray &bytes, float value)
+{
+    quint32 bits;
+    std::memcpy(&bits, &value, 4);
+    appendInt32(bytes, qint32(bits));
+}
+
+// X-Plane as the source sees it: takes RREF requests on its receive port,
+// remembers which index the client chose for each dataref, and answers
+// with "RREF" + one byte + (index, float) pairs.
+class FakeXPlane
+{
+public:
+    struct Request
+    {
+        qint32 frequency;
+        qint32 index;
+        QString dataref;
+    };
+
+    FakeXPlane() { QVERIFY(m_socket.bind(QHostAddress::LocalHost, 0)); }
+    quint16 port() const { return m_socket.localPort(); }
+
+    // Reads every request that arrived; checks each one's layout byte for byte.
+    QList<Request> takeRequests()
+    {
+        QList<Request> requests;
+        while (m_socket.hasPendingDatagrams()) {
+            QByteArray datagram(int(m_socket.pendingDatagramSize()), '\0');
+            QHostAddress from;
+            quint16 fromPort = 0;
+            m_socket.readDatagram(datagram.data(), datagram.size(), &from, &fromPort);
+            m_client = fromPort;
+            if (datagram.size() != 413 || !datagram.startsWith(QByteArray("RREF\0", 5))) {
+                qWarning("malformed request of %d bytes", int(datagram.size()));
+                requests.append({-1, -1, QString()});
+                continue;
+            }
+            const QByteArray name = datagram.mid(13);
+            const int nul = name.indexOf('\0');
+            // NUL-padded: everything after the name is zero.
+            if (nul < 0 || name.mid(nul).count('\0') != name.size() - nul) {
+                requests.append({-1, -1, QString()});
+                continue;
+            }
+            Request request{int32At(datagram, 5), int32At(datagram, 9), QString::fromLatin1(name.left(nul))};
+            if (request.frequency > 0)
+                m_indices.insert(request.dataref, request.index);
+            requests.append(request);
+        }
+        return requests;
+    }
+    // Waits until `count` requests have come, or the time is over.
+    QList<Request> waitForRequests(int count, int timeoutMs = 5000)
+    {
+        QList<Request> requests;
+        QElapsedTimer timer;
+        timer.start();
+        while (requests.size() < count && timer.elapsed() < timeoutMs) {
+            m_socket.waitForReadyRead(50);
+            requests += takeRequests();
+        }
+        return requests;
+    }
+    qint32 indexOf(const QString &dataref) const { return m_indices.value(dataref, -1); }
+
+    // An answer carrying the given datarefs' values.
+    QByteArray answer(const QList<QPair<QString, float>> &values) const
+    {
+        QByteArray bytes("RREF,");
+        for (const auto &[dataref, value] : values) {
+            appendInt32(bytes, indexOf(dataref));
+            appendFloat(bytes, value);
+        }
+        return bytes;
+    }
+    QList<QPair<QString, float>> icao(const char *name) const
+    {
+        QList<QPair<QString, float>> values;
+        for (int i = 0; i < 8; ++i) {
+            const char c = i < int(std::strlen(name)) ? name[i] : '\0';
+            values.append({QStringLiteral("sim/aircraft/view/acf_ICAO[%1]").arg(i), float(c)});
+        }
+        return values;
+    }
+    void send(const QByteArray &datagram)
+    {
+        QCOMPARE(m_socket.writeDatagram(datagram, QHostAddress::LocalHost, m_client), datagram.size());
+    }
+
+private:
+    QUdpSocket m_socket;
+    quint16 m_client = 0;
+    QHash<QString, qint32> m_indices;
+};
+
+struct Rig
+{
+    ManualClock clock;
+    FakeXPlane xplane;
+    std::unique_ptr<TelemetrySourceXPlane> source =
+        std::make_unique<TelemetrySourceXPlane>(nullptr, QHostAddress::LocalHost, xplane.port());
+    QSignalSpy changes{source.get(), &TelemetrySource::telemetrySourceChanged};
+    QSignalSpy records{source.get(), &TelemetrySourceXPlane::telemetryChanged};
+    QSignalSpy ends{source.get(), &TelemetrySource::telemetryEnded};
+    QSignalSpy landings{source.get(), &TelemetrySource::landed};
+
+    Rig() { source->setClock(clock.function()); }
+
+    void subscribe()
+    {
+        source->poll();
+        QCOMPARE(xplane.waitForRequests(22).size(), 22);
+    }
+    // Sends an answer and polls until the source has reacted.
+    void deliver(const QByteArray &datagram)
+    {
+        const auto before = changes.count() + records.count();
+        xplane.send(datagram);
+        QVERIFY(pollUntil([this] { source->poll(); },
+                          [&] { return changes.count() + records.count() > before; }));
+    }
+    void activate(const char *aircraft = "C172")
+    {
+        subscribe();
+        deliver(xplane.answer(xplane.icao(aircraft)));
+        QCOMPARE(changes.count(), 1);
+    }
+    XPlaneTelemetry last() const { return records.last().at(0).value<XPlaneTelemetry>(); }
+};
+
+} // namespace
+
+class TestTelemetrySourceXPlane : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void subscriptionRequests()
+    {
+        Rig rig;
+        rig.source->poll();
+        const QList<FakeXPlane::Request> requests = rig.xplane.waitForRequests(22);
+        QStringList datarefs;
+        QSet<qint32> indices;
+        for (const FakeXPlane::Request &request : requests) {
+            QCOMPARE(request.frequency, 50);
+            datarefs << request.dataref;
+            indices << request.index;
+        }
+        QCOMPARE(QSet<QString>(datarefs.begin(), datarefs.end()),
+                 QSet<QString>(expectedDatarefs.begin(), expectedDatarefs.end()));
+        QCOMPARE(indices.size(), 22); // one index per dataref
+
+        // Searching: the subscription again about once a second, not every poll.
+        rig.clock.now += 500;
+        rig.source->poll();
+        QCOMPARE(rig.xplane.waitForRequests(1, 200).size(), 0);
+        rig.clock.now += 500;
+        rig.source->poll();
+        QCOMPARE(rig.xplane.waitForRequests(22).size(), 22);
+    }
+
+    void activationAndEveryField()
+    {
+        Rig rig;
+        rig.activate("B738");
+        QCOMPARE(rig.changes.first().at(0).value<Telemetry::Source>(), Telemetry::TELEMETRY_SOURCE_XPLANE);
+        QCOMPARE(rig.changes.first().at(1).toString(), QStringLiteral("B738"));
+
+        const FakeXPlane &x = rig.xplane;
+        rig.deliver(x.answer({{QStringLiteral("sim/flightmodel/position/indicated_airspeed"), 100.0f},
+                              {QStringLiteral("sim/flightmodel/position/vh_ind"), -2.5f},
+                              {QStringLiteral("sim/flightmodel/position/alpha"), 4.25f},
+                              {QStringLiteral("sim/flightmodel/position/beta"), -1.5f},
+                              {QStringLiteral("sim/flightmodel/position/P"), 12.0f},
+                              {QStringLiteral("sim/flightmodel/forces/g_nrml"), 1.75f},
+                              {QStringLiteral("sim/cockpit2/engine/actuators/throttle_ratio_all"), 0.8f},
+                              {QStringLiteral("sim/flightmodel/controls/ail_trim"), -0.25f},
+                              {QStringLiteral("sim/flightmodel/controls/elv_trim"), 0.5f},
+                              {QStringLiteral("sim/flightmodel/controls/rud_trim"), 0.125f},
+                              {QStringLiteral("sim/flightmodel2/gear/deploy_ratio[0]"), 1.0f},
+                              {QStringLiteral("sim/flightmodel/controls/sbrkrat"), 0.5f},
+                              {QStringLiteral("sim/flightmodel/controls/flaprat"), 0.25f}}));
+        const XPlaneTelemetry t = rig.last();
+        QCOMPARE(t.airspeed, 185.2f); // knots to km/h
+        QCOMPARE(t.verticalSpeed, -2.5f);
+        QCOMPARE(t.aoa, 4.25f);
+        QCOMPARE(t.sideslip, -1.5f);
+        QCOMPARE(t.rollRate, 12.0f);
+        QCOMPARE(t.gForce, 1.75f);
+        QCOMPARE(t.propAirflow, 80.0f);
+        QCOMPARE(t.trimmerRoll, -25.0f);
+        QCOMPARE(t.trimmerPitch, 50.0f);
+        QCOMPARE(t.trimmerYaw, 12.5f);
+        QCOMPARE(t.gear, 100.0f);
+        QCOMPARE(t.airbrake, 50.0f);
+        QCOMPARE(t.flaps, 25.0f);
+        QCOMPARE(t.onGround, false);
+
+        // A subset keeps the other fields.
+        rig.deliver(x.answer({{QStringLiteral("sim/flightmodel/forces/g_nrml"), 2.0f}}));
+        QCOMPARE(rig.last().gForce, 2.0f);
+        QCOMPARE(rig.last().aoa, 4.25f);
+        QCOMPARE(rig.changes.count(), 1);
+    }
+
+    void touchdownAndAircraftChange()
+    {
+        Rig rig;
+        rig.activate();
+        const QString onGround = QStringLiteral("sim/flightmodel/failures/onground_any");
+        rig.deliver(rig.xplane.answer({{QStringLiteral("sim/flightmodel/position/indicated_airspeed"), 60.0f},
+                                       {QStringLiteral("sim/flightmodel/position/vh_ind"), -1.5f},
+                                       {onGround, 0.0f}}));
+        QCOMPARE(rig.landings.count(), 0);
+        rig.deliver(rig.xplane.answer({{onGround, 1.0f}}));
+        QCOMPARE(rig.landings.count(), 1);
+        QCOMPARE(rig.landings.first().at(0).toFloat(), -1.5f);
+        QCOMPARE(rig.landings.first().at(1).toFloat(), 111.12f);
+        QCOMPARE(rig.last().onGround, true);
+        rig.deliver(rig.xplane.answer({{onGround, 1.0f}}));
+        QCOMPARE(rig.landings.count(), 1);
+
+        rig.deliver(rig.xplane.answer(rig.xplane.icao("A320")));
+        QCOMPARE(rig.changes.count(), 2);
+        QCOMPARE(rig.changes.last().at(1).toString(), QStringLiteral("A320"));
+    }
+
+    void silenceEndsAndRenewsTheSubscription()
+    {
+        Rig rig;
+        rig.activate();
+        rig.clock.now += 1000;
+        rig.source->poll();
+        QCOMPARE(rig.ends.count(), 0);
+        rig.clock.now += 1;
+        rig.source->poll();
+        QCOMPARE(rig.ends.count(), 1);
+        QCOMPARE(rig.last().airspeed, 0.0f); // the empty record first
+        QCOMPARE(rig.last().gear, 0.0f);
+        QVERIFY(!rig.source->isActive());
+        QCOMPARE(rig.xplane.waitForRequests(22).size(), 22);
+
+        // X-Plane back: a new detection.
+        rig.deliver(rig.xplane.answer(rig.xplane.icao("C172")));
+        QCOMPARE(rig.changes.count(), 2);
+    }
+
+    void unsubscribesWhenDestroyed()
+    {
+        Rig rig;
+        rig.activate();
+        rig.source.reset();
+        const QList<FakeXPlane::Request> requests = rig.xplane.waitForRequests(22);
+        QCOMPARE(requests.size(), 22);
+        QSet<QString> datarefs;
+        for (const FakeXPlane::Request &request : requests) {
+            QCOMPARE(request.frequency, 0);
+            datarefs << request.dataref;
+        }
+        QCOMPARE(datarefs.size(), 22);
+    }
+
+    void badInput()
+    {
+        Rig rig;
+        rig.subscribe();
+        // Not an answer: no activation.
+        rig.xplane.send(QByteArray("DATA*") + QByteArray(8, '\0'));
+        rig.xplane.send(QByteArray("RRE"));
+        QTest::qWait(50);
+        rig.source->poll();
+        QCOMPARE(rig.changes.count(), 0);
+
+        rig.deliver(rig.xplane.answer(rig.xplane.icao("C172")));
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const float inf = std::numeric_limits<float>::infinity();
+        QByteArray answer = rig.xplane.answer({{QStringLiteral("sim/flightmodel/position/alpha"), nan},
+                                               {QStringLiteral("sim/flightmodel/forces/g_nrml"), inf},
+                                               {QStringLiteral("sim/flightmodel/position/beta"), 3.0f}});
+        appendInt32(answer, 9999); // someone else's index
+        appendFloat(answer, 42.0f);
+        const qint32 flaps = rig.xplane.indexOf(QStringLiteral("sim/flightmodel/controls/flaprat"));
+        appendInt32(answer, flaps); // a pair cut short: ignored
+        answer.append("\x00\x00", 2);
+        rig.deliver(answer);
+        const XPlaneTelemetry t = rig.last();
+        QCOMPARE(t.aoa, 0.0f);
+        QCOMPARE(t.gForce, 0.0f);
+        QCOMPARE(t.sideslip, 3.0f);
+        QCOMPARE(t.flaps, 0.0f);
+
+        // Huge knots that overflow a float once converted are stored as 0.
+        rig.deliver(rig.xplane.answer(
+            {{QStringLiteral("sim/flightmodel/position/indicated_airspeed"), std::numeric_limits<float>::max()}}));
+        QCOMPARE(rig.last().airspeed, 0.0f);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTelemetrySourceXPlane)
+#include "tst_telemetrysourcexplane.moc"
