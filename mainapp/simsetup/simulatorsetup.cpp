@@ -265,15 +265,14 @@ private:
             fail(QStringLiteral("no DCS World Saved Games folder found. %1").arg(dcsHelp()));
             return;
         }
+        // Undo needs the installed copy only to recognise the one it put in.
         QByteArray script;
         const QString source = installedScript();
-        if (!m_options.undo && (source.isEmpty() || !readFile(source, &script))) {
+        if ((source.isEmpty() || !readFile(source, &script)) && !m_options.undo) {
             fail(QStringLiteral("%1 is not installed (looked in %2)")
                      .arg(scriptName, m_env.scriptFolders.join(QStringLiteral(", "))));
             return;
         }
-        if (!source.isEmpty())
-            readFile(source, &script);
         for (const QString &folder : folders) {
             m_out << "Found DCS World folder: " << folder << Qt::endl;
             const QString scripts = join(folder, QStringLiteral("Scripts"));
@@ -318,8 +317,8 @@ private:
         QByteArray bytes;
         if (!readFile(target, &bytes))
             return;
-        if (!script.isNull() && bytes != script) {
-            m_out << "  kept " << target << ": it differs from the installed KestroxExport.lua" << Qt::endl;
+        if (bytes != script) {
+            m_out << "  kept " << target << ": it is not the installed KestroxExport.lua" << Qt::endl;
             return;
         }
         if (m_options.dryRun) {
