@@ -1,0 +1,3 @@
+#include "simsetuplogging.h"
+
+Q_LOGGING_CATEGORY(lcSimSetup, "kestrox.simsetup", QtInfoMsg)

@@ -1,0 +1,186 @@
+// The DCS export script under the real Lua 5.1 with LuaSocket, in a harness
+// that stands in for DCS's export environment; its datagrams go to the real
+// DCS telemetry source or to a plain socket that keeps their bytes.
+#include "telemetrysourcedcs.h"
+#include "udptestsupport.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <cstdio>
+
+namespace {
+
+struct HarnessRun
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+HarnessRun runHarness(const QString &testCase, quint16 port, int frames)
+{
+    QProcess lua;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("KESTROX_EXPORT_SCRIPT"), QStringLiteral(KESTROX_DCS_EXPORT_SCRIPT));
+    env.insert(QStringLiteral("KESTROX_EXPORT_PORT"), QString::number(port));
+    env.insert(QStringLiteral("KESTROX_HARNESS_CASE"), testCase);
+    env.insert(QStringLiteral("KESTROX_FRAMES"), QString::number(frames));
+    lua.setProcessEnvironment(env);
+    lua.start(QStringLiteral("lua5.1"), {QStringLiteral(KESTROX_DCS_EXPORT_HARNESS)});
+    HarnessRun run;
+    if (!lua.waitForFinished(20000))
+        return run;
+    run.exitCode = lua.exitStatus() == QProcess::NormalExit ? lua.exitCode() : -1;
+    run.out = lua.readAllStandardOutput().trimmed();
+    run.err = lua.readAllStandardError();
+    return run;
+}
+
+// Every datagram a harness run sent, in order, with their bytes.
+struct Receiver
+{
+    QUdpSocket socket;
+    Receiver() { QVERIFY(socket.bind(QHostAddress::LocalHost, 0)); }
+    QList<QByteArray> drain()
+    {
+        QList<QByteArray> datagrams;
+        // Loopback delivery is done when the sender has exited; one wait
+        // covers a slow scheduler.
+        if (!socket.hasPendingDatagrams())
+            socket.waitForReadyRead(500);
+        while (socket.hasPendingDatagrams()) {
+            QByteArray datagram(socket.pendingDatagramSize(), '\0');
+            socket.readDatagram(datagram.data(), datagram.size());
+            datagrams.append(datagram);
+        }
+        return datagrams;
+    }
+};
+
+bool luaWithSocket()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("lua5.1")).isEmpty())
+        return false;
+    QProcess lua;
+    lua.start(QStringLiteral("lua5.1"), {QStringLiteral("-e"), QStringLiteral("require('socket')")});
+    return lua.waitForFinished(10000) && lua.exitStatus() == QProcess::NormalExit && lua.exitCode() == 0;
+}
+
+} // namespace
+
+class TestDcsExportScript : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Hand-written lines: "." decimals, km/h, degrees, 0..1 positions, the mean
+    // RPM of two engines, names without separators, 0 for whatever is missing.
+    void lineFormat_data()
+    {
+        QTest::addColumn<QString>("testCase");
+        QTest::addColumn<QByteArray>("line");
+        QTest::newRow("flying") << QStringLiteral("flying") << QByteArray("F-16C_50;450;-2.5;5.73;1.5;0.5;1;0.25;85;0");
+        QTest::newRow("rolling on gear") << QStringLiteral("landed") << QByteArray("Su-25T;450;-2.5;5.73;1.5;1;0;1;70;1");
+        QTest::newRow("weight on wheels") << QStringLiteral("wow") << QByteArray("F-16C_50;450;-2.5;5.73;1.5;1;0;0;85;1");
+        QTest::newRow("no export functions") << QStringLiteral("missing") << QByteArray(";0;0;0;0;0;0;0;0;0");
+        QTest::newRow("nil, NaN, infinity, errors") << QStringLiteral("broken") << QByteArray("Bad_Name__X;0;0;0;0;0;0;0;0;0");
+    }
+    void lineFormat()
+    {
+        QFETCH(QString, testCase);
+        QFETCH(QByteArray, line);
+        Receiver receiver;
+        const HarnessRun run = runHarness(testCase, receiver.socket.localPort(), 2);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.err, QByteArray());
+        const QList<QByteArray> datagrams = receiver.drain();
+        QCOMPARE(datagrams.size(), 2);
+        QCOMPARE(datagrams.first(), line);
+    }
+
+    // The datagrams decode in the DCS source to the aircraft's state, and a
+    // touchdown on the gear shows as a landing.
+    void decodedByDcsSource()
+    {
+        ManualClock clock;
+        TelemetrySourceDCS source(nullptr, 0);
+        source.setClock(clock.function());
+        QSignalSpy announced(&source, &TelemetrySource::telemetrySourceChanged);
+        QSignalSpy records(&source, &TelemetrySourceDCS::telemetryChanged);
+        QSignalSpy landings(&source, &TelemetrySource::landed);
+        const auto poll = [&] { source.poll(); };
+
+        QCOMPARE(runHarness(QStringLiteral("flying"), source.localPort(), 3).exitCode, 0);
+        QVERIFY(pollUntil(poll, [&] { return announced.size() == 1; }));
+        QCOMPARE(announced.first().at(0).value<Telemetry::Source>(), Telemetry::TELEMETRY_SOURCE_DCS);
+        QCOMPARE(announced.first().at(1).toString(), QStringLiteral("F-16C_50"));
+
+        QCOMPARE(runHarness(QStringLiteral("flying"), source.localPort(), 3).exitCode, 0);
+        QVERIFY(pollUntil(poll, [&] { return records.size() == 1; }));
+        const auto flying = records.last().at(0).value<DCSTelemetry>();
+        QCOMPARE(flying.airspeed, 450.0f);
+        QCOMPARE(flying.verticalSpeed, -2.5f);
+        QCOMPARE(flying.aoa, 5.73f);
+        QCOMPARE(flying.gForce, 1.5f);
+        QCOMPARE(flying.gear, 50.0f);
+        QCOMPARE(flying.airbrake, 100.0f);
+        QCOMPARE(flying.flaps, 25.0f);
+        QCOMPARE(flying.propAirflow, 85.0f);
+        QVERIFY(!flying.onGround);
+
+        QCOMPARE(runHarness(QStringLiteral("landed"), source.localPort(), 3).exitCode, 0);
+        QVERIFY(pollUntil(poll, [&] { return records.size() == 2; }));
+        const auto landed = records.last().at(0).value<DCSTelemetry>();
+        QVERIFY(landed.onGround);
+        QCOMPARE(landed.gear, 100.0f);
+        QCOMPARE(landings.size(), 1);
+        QCOMPARE(landings.first().at(0).toFloat(), -2.5f);
+        QCOMPARE(landings.first().at(1).toFloat(), 450.0f);
+    }
+
+    // Another tool's hooks keep running, its errors do not stop ours, a second
+    // load does not double the datagrams, and frames closer than 10 ms share one.
+    void framesAndOtherTools_data()
+    {
+        QTest::addColumn<QString>("testCase");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<int>("datagrams");
+        QTest::addColumn<QByteArray>("output");
+        QTest::newRow("earlier hooks counted") << QStringLiteral("chained") << 5 << 5 << QByteArray("after=5");
+        QTest::newRow("earlier hook raises") << QStringLiteral("failing") << 5 << 5 << QByteArray("after=5");
+        QTest::newRow("loaded twice") << QStringLiteral("twice") << 5 << 5 << QByteArray("after=0");
+        // 4 ms frames: sends at 0, 12, 24 and 36 ms.
+        QTest::newRow("4 ms frames") << QStringLiteral("fast") << 10 << 4 << QByteArray("after=0");
+    }
+    void framesAndOtherTools()
+    {
+        QFETCH(QString, testCase);
+        QFETCH(int, frames);
+        QFETCH(int, datagrams);
+        QFETCH(QByteArray, output);
+        Receiver receiver;
+        const HarnessRun run = runHarness(testCase, receiver.socket.localPort(), frames);
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.err, QByteArray());
+        QCOMPARE(run.out, output);
+        QCOMPARE(receiver.drain().size(), datagrams);
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (!luaWithSocket()) {
+        std::puts("SKIP: lua5.1 with LuaSocket (lua-socket) is not installed");
+        return 77;
+    }
+    TestDcsExportScript test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_dcsexportscript.moc"
