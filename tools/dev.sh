@@ -17,6 +17,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     libgl-dev libqcustomplot-dev libhidapi-dev libusb-1.0-0-dev
     xvfb xauth
+    lua5.1 lua-socket
 )
 
 install_deps() {
