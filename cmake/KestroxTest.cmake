@@ -1,12 +1,17 @@
-# kestrox_add_test(<name> SOURCES <files...> LIBRARIES <targets...> [LABELS <labels...>])
+# kestrox_add_test(<name> SOURCES <files...> LIBRARIES <targets...> [LABELS <labels...>]
+#                  [WRAPPER <program>] [PROPERTIES <test properties...>])
 #
 # One executable per unit, run by CTest offscreen with the sanitizer
 # suppressions applied.
 function(kestrox_add_test name)
-    cmake_parse_arguments(ARG "" "" "SOURCES;LIBRARIES;LABELS;PROPERTIES" ${ARGN})
+    cmake_parse_arguments(ARG "" "WRAPPER" "SOURCES;LIBRARIES;LABELS;PROPERTIES" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBRARIES})
-    add_test(NAME ${name} COMMAND ${name})
+    if(ARG_WRAPPER)
+        add_test(NAME ${name} COMMAND ${ARG_WRAPPER} $<TARGET_FILE:${name}>)
+    else()
+        add_test(NAME ${name} COMMAND ${name})
+    endif()
     if(NOT ARG_LABELS)
         set(ARG_LABELS unit)
     endif()

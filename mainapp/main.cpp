@@ -1,11 +1,14 @@
+#include "desktopintegration.h"
 #include "devicelogtransport.h"
 #include "mainwindow.h"
+#include "simulatorsetup.h"
 #include "singleinstance.h"
 #include "unixsignalwatcher.h"
 #include "virtualhidtransport.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFileInfo>
 #include <QHostInfo>
 #include <QScreen>
 #include <QUrl>
@@ -20,6 +23,7 @@ struct Options
     bool virtualDevices = false;
     PositionInput virtualPosition;
     QString deviceLog;
+    bool userDataFolder = false;
     QHostAddress xplaneAddress = QHostAddress(QHostAddress::LocalHost);
     quint16 xplanePort = 49000;
 };
@@ -65,11 +69,27 @@ bool parseOptions(const QApplication &app, Options &options)
         QStringLiteral("xplane-address"),
         QStringLiteral("Where X-Plane receives requests (default 127.0.0.1:49000)."),
         QStringLiteral("HOST[:PORT]"));
-    parser.addOptions({virtualDevices, virtualPosition, deviceLog, xplaneAddress});
+    const QCommandLineOption userDataFolder = DesktopIntegration::userDataFolderOption();
+    parser.addOptions({virtualDevices, virtualPosition, deviceLog, xplaneAddress, userDataFolder});
+    // Handled before the window starts (see main); listed here for --help.
+    parser.addOptions({
+        {QStringLiteral("setup-simulator"),
+         QStringLiteral("Set up a simulator to send telemetry (dcs, il2, condor2 or msfs), then exit."),
+         QStringLiteral("SIMULATOR")},
+        {QStringLiteral("game-dir"), QStringLiteral("With --setup-simulator: the simulator's folder."),
+         QStringLiteral("DIR")},
+        {QStringLiteral("msfs-port"), QStringLiteral("With --setup-simulator msfs: the SimConnect port (5111)."),
+         QStringLiteral("PORT")},
+        {QStringLiteral("undo"), QStringLiteral("With --setup-simulator: take back what it added.")},
+        {QStringLiteral("dry-run"), QStringLiteral("With --setup-simulator: show what would change.")},
+    });
     parser.process(app);
 
     options.virtualDevices = parser.isSet(virtualDevices);
-    options.deviceLog = parser.value(deviceLog);
+    // Absolute before the working directory may change to the data folder.
+    if (parser.isSet(deviceLog))
+        options.deviceLog = QFileInfo(parser.value(deviceLog)).absoluteFilePath();
+    options.userDataFolder = parser.isSet(userDataFolder);
     if (parser.isSet(xplaneAddress) &&
         !parseHostAndPort(parser.value(xplaneAddress), options.xplaneAddress, options.xplanePort)) {
         std::fprintf(stderr, "kestrox-vantrell: --xplane-address expects HOST or HOST:PORT, got \"%s\"\n",
@@ -98,13 +118,27 @@ bool parseOptions(const QApplication &app, Options &options)
 
 int main(int argc, char *argv[])
 {
+    // A command-line job: runs without a window or a display.
+    if (const int setup = runSimulatorSetupCommand(argc, argv); setup >= 0)
+        return setup;
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("kestrox-vantrell"));
     QApplication::setApplicationVersion(QString::number(MainWindow::Version));
 
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.kestrox.Vantrell"));
     Options options;
     if (!parseOptions(app, options))
         return 2;
+    // Started from the menu: profiles live in the per-user data folder, not
+    // in whatever folder the desktop started us in (the home folder).
+    if (options.userDataFolder) {
+        QString error;
+        if (!DesktopIntegration::enterUserDataFolder(&error)) {
+            std::fprintf(stderr, "kestrox-vantrell: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
 
     // Two programs writing to the same motors would fight: the real devices
     // belong to the first instance; a later one brings it to the front.

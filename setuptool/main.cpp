@@ -1,3 +1,4 @@
+#include "desktopintegration.h"
 #include "libusbtransport.h"
 #include "mainwindow.h"
 #include "virtualusbtransport.h"
@@ -5,6 +6,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char *argv[])
@@ -21,12 +23,21 @@ int main(int argc, char *argv[])
     const QCommandLineOption virtualDevices(
         QStringLiteral("virtual-devices"),
         QStringLiteral("Talk to a virtual Joystick, Rudder and Wheel PRO instead of USB devices."));
-    parser.addOption(virtualDevices);
+    const QCommandLineOption userDataFolder = DesktopIntegration::userDataFolderOption();
+    parser.addOptions({virtualDevices, userDataFolder});
     parser.addPositionalArgument(
         QStringLiteral("advanced"),
         QStringLiteral("Also show the settings meant for experts. Any argument skips config.ini."),
         QStringLiteral("[advanced]"));
     parser.process(app);
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.kestrox.Setup"));
+    if (parser.isSet(userDataFolder)) {
+        QString error;
+        if (!DesktopIntegration::enterUserDataFolder(&error)) {
+            std::fprintf(stderr, "kestrox-setup: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
 
     std::unique_ptr<UsbTransport> usb;
     if (parser.isSet(virtualDevices)) {

@@ -5,6 +5,7 @@
 #   tools/dev.sh install   Debian 12 packages, from the compiler up
 #   tools/dev.sh run       install, build (build/) and start kestrox-vantrell
 #   tools/dev.sh test      install, build with sanitizers (build-test/) and run ctest
+#   tools/dev.sh package   install, build (build-package/) and make the Debian package kestrox_*.deb
 #
 # Extra arguments after "run" go to kestrox-vantrell.
 set -euo pipefail
@@ -17,7 +18,9 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     libgl-dev libqcustomplot-dev libhidapi-dev libusb-1.0-0-dev
     xvfb xauth
+    librsvg2-bin
     lua5.1 lua-socket
+    desktop-file-utils appstream umockdev libumockdev-dev lintian
 )
 
 install_deps() {
@@ -66,8 +69,19 @@ test)
     cd "$here/build-test"
     ctest --output-on-failure -j "$jobs"
     ;;
+package)
+    install_deps
+    configure_and_build build-package -DCMAKE_BUILD_TYPE=Release -DKESTROX_BUILD_TESTS=OFF \
+        -DCMAKE_INSTALL_PREFIX=/usr
+    (cd "$here/build-package" && cpack -G DEB)
+    deb=$(ls "$here"/build-package/kestrox_*.deb)
+    echo "Built $deb"
+    if command -v lintian >/dev/null 2>&1; then
+        lintian --no-tag-display-limit "$deb" || true
+    fi
+    ;;
 *)
-    echo "usage: $0 install|run|test [arguments for kestrox-vantrell]" >&2
+    echo "usage: $0 install|run|test|package [arguments for kestrox-vantrell]" >&2
     exit 64
     ;;
 esac

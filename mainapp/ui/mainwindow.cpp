@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 #include "ui_mainwindow.h"
 
+#include "desktopintegration.h"
 #include "uilogging.h"
 
 #include <QAbstractButton>
@@ -46,7 +47,8 @@ QUrl MainWindow::downloadsPageUrl()
 }
 
 MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOptions)
-    : QMainWindow(parent), m_ui(new Ui::MainWindow), m_icon(QStringLiteral("kestrox_logo_icon_inverted.png")),
+    : QMainWindow(parent), m_ui(new Ui::MainWindow), m_icon(DesktopIntegration::applicationIcon(QStringLiteral("kestrox_logo_icon_inverted.png"),
+                                                                      QStringLiteral("com.kestrox.Vantrell"))),
       m_network(new QNetworkAccessManager(this))
 {
     m_worker = new MainBackgroundThread(nullptr, std::move(workerOptions));

@@ -6,6 +6,8 @@
 #include "settingsuibackgroundthread.h"
 #include "setuplogging.h"
 #include "ui_mainwindow.h"
+
+#include "desktopintegration.h"
 #include "usbtransport.h"
 
 #include <QCheckBox>
@@ -74,9 +76,8 @@ MainWindow::MainWindow(UsbTransport *usb, const QStringList &arguments, QWidget 
                      {3, QStringLiteral("Kestrox Wheel PRO")}};
     m_worker = new SettingsUiBackgroundThread(m_kindMap.values(), KestroxVendorId, m_usb);
 
-    const QString iconPath = QDir::current().filePath(QStringLiteral("kestrox_hardware_icon.png"));
-    if (QFile::exists(iconPath))
-        m_windowIcon = QIcon(iconPath);
+    m_windowIcon = DesktopIntegration::applicationIcon(QStringLiteral("kestrox_hardware_icon.png"),
+                                                       QStringLiteral("com.kestrox.Setup"));
     m_windowTitle = QStringLiteral("Kestrox Setup (%1)").arg(BuildNumber);
 
     if (const int result = m_usb->init(); result < 0)
@@ -140,10 +141,13 @@ void MainWindow::loadTranslation(const QString &language)
 {
     const QString name = QStringLiteral("hardware_settings_ui_") + language;
     // Beside the working directory's "i18n" also the one next to the program,
-    // where the build puts the compiled translations.
-    const bool loaded =
-        m_translator.load(QStringLiteral("i18n/") + name) ||
-        m_translator.load(name, QCoreApplication::applicationDirPath() + QStringLiteral("/i18n"));
+    // where the build puts the compiled translations, and the installed ones.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const bool loaded = m_translator.load(QStringLiteral("i18n/") + name) ||
+                        m_translator.load(name, programDir + QStringLiteral("/i18n")) ||
+                        m_translator.load(name, programDir + QStringLiteral("/" KESTROX_INSTALLED_I18N_DIR));
+    if (loaded)
+        qCDebug(lcSetup) << "translation loaded from" << m_translator.filePath();
     if (!loaded) {
         qCInfo(lcSetup) << "no translation" << name << "found; the interface stays in English";
         return;

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QIcon>
+#include <QString>
+
+class QCommandLineParser;
+class QCommandLineOption;
+
+namespace DesktopIntegration {
+
+// The option the menu entries start the programs with.
+QCommandLineOption userDataFolderOption();
+
+// The per-user data folder: $XDG_DATA_HOME/kestrox (~/.local/share/kestrox).
+QString userDataFolder();
+
+// Creates the per-user data folder and makes it the working directory, where
+// the programs keep profiles and settings. Files already there are kept.
+// False, with the reason in `error`, when it cannot be created or entered.
+bool enterUserDataFolder(QString *error);
+
+// The icon file in the working directory where one is there, otherwise the
+// installed icon by its theme name.
+QIcon applicationIcon(const QString &workingDirectoryFile, const QString &themeName);
+
+} // namespace DesktopIntegration
