@@ -201,6 +201,7 @@ HResult SimConnectNetworkClient::getNextDispatch(Handle handle, const Recv **dat
         if (takeMessage()) {
             if (le32At(m_current, 8) == RecvIdQuit)
                 m_quitSeen = true;
+            m_delivered = true;
             *data = reinterpret_cast<const Recv *>(m_current.constData());
             *size = Dword(m_current.size());
             return S_Ok;
@@ -282,6 +283,7 @@ void SimConnectNetworkClient::service()
             continue;
         m_state = State::Open;
         m_quitSeen = false;
+        m_delivered = false;
         m_openFailureReported = false;
         const QByteArray appName = m_current.size() >= RecvHeaderSize + NameSize
                                        ? m_current.mid(RecvHeaderSize, NameSize)
@@ -322,8 +324,15 @@ void SimConnectNetworkClient::startConnecting(qint64 now)
 
 void SimConnectNetworkClient::drop(const QString &why)
 {
-    if (!why.isEmpty())
-        qCWarning(lcTelemetry).noquote() << why << describe();
+    if (!why.isEmpty()) {
+        // A server that fails the same way on every connection is told of once.
+        const bool repeated = !m_delivered && m_lastDropEarly;
+        if (repeated)
+            qCDebug(lcTelemetry).noquote() << why << describe();
+        else
+            qCWarning(lcTelemetry).noquote() << why << describe();
+        m_lastDropEarly = !m_delivered;
+    }
     if (m_state == State::Open && m_handedOut && !m_quitSeen)
         m_quitPending = true;
     m_socket->abort();

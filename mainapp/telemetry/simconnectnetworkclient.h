@@ -101,6 +101,8 @@ private:
     bool m_handedOut = false;  // the caller holds the handle
     bool m_quitSeen = false;   // this connection's quit went out already
     bool m_quitPending = false;
+    bool m_delivered = false;     // this connection handed out a message
+    bool m_lastDropEarly = false; // the last connection dropped before handing out any
     bool m_openFailureReported = false; // said once until a connection opens
     quint32 m_sendId = 0;
     QByteArray m_input;
