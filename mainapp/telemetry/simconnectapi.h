@@ -80,3 +80,5 @@ public:
 // The SimConnect client library loaded at run time. Where it cannot be
 // loaded (every platform but Windows with MSFS installed) every open fails.
 std::shared_ptr<SimConnectApi> createSimConnectLibrary();
+// The same, or null where the library cannot be loaded.
+std::shared_ptr<SimConnectApi> loadSimConnectLibrary();

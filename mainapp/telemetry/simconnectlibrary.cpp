@@ -21,7 +21,7 @@ public:
     {
         m_library.setFileName(QStringLiteral("SimConnect"));
         if (!m_library.load()) {
-            qCInfo(lcTelemetry) << "SimConnect client library not available; MSFS will not be found";
+            qCInfo(lcTelemetry) << "SimConnect client library not available";
             return;
         }
         m_open = reinterpret_cast<OpenFn>(m_library.resolve("SimConnect_Open"));
@@ -35,6 +35,8 @@ public:
             m_open = nullptr;
         }
     }
+
+    bool isLoaded() const { return m_open != nullptr; }
 
     HResult open(Handle *handle, const char *name) override
     {
@@ -88,4 +90,12 @@ private:
 std::shared_ptr<SimConnectApi> createSimConnectLibrary()
 {
     return std::make_shared<SimConnectLibrary>();
+}
+
+std::shared_ptr<SimConnectApi> loadSimConnectLibrary()
+{
+    auto library = std::make_shared<SimConnectLibrary>();
+    if (!library->isLoaded())
+        return nullptr;
+    return library;
 }

@@ -2,6 +2,7 @@
 
 #include "telemetrysourcecondor2.h"
 #include "telemetrysourcedcs.h"
+#include "simconnectnetworkclient.h"
 #include "telemetrysourcemsfs.h"
 #include "telemetrysourceshturmovik.h"
 #include "telemetrysourcewarthunder.h"
@@ -15,7 +16,7 @@ TelemetryThread::TelemetryThread(QObject *parent, const TelemetryEndpoints &endp
     registerTelemetryMetaTypes();
 
     auto *msfs = new TelemetrySourceMSFS(this, endpoints.simConnect ? endpoints.simConnect
-                                                                    : createSimConnectLibrary());
+                                                                    : createSimConnect(endpoints.msfsAddress));
     auto *dcs = new TelemetrySourceDCS(this, endpoints.dcsPort);
     auto *il2 = new TelemetrySourceShturmovik(this, endpoints.il2Port);
     auto *warthunder = new TelemetrySourceWarthunder(this, endpoints.warthunderStateUrl);

@@ -24,7 +24,8 @@ struct TelemetryEndpoints
     quint16 il2Port = 29777;
     quint16 condor2Port = 55278;
     QUrl warthunderStateUrl = TelemetrySourceWarthunder::defaultStateUrl();
-    std::shared_ptr<SimConnectApi> simConnect; // null: the SimConnect client library
+    std::shared_ptr<SimConnectApi> simConnect; // null: createSimConnect(msfsAddress)
+    QString msfsAddress; // HOST:PORT of MSFS's SimConnect server; empty: library, SimConnect.cfg, default
     // Where X-Plane receives subscription requests.
     QHostAddress xplaneAddress = QHostAddress(QHostAddress::LocalHost);
     quint16 xplanePort = 49000;

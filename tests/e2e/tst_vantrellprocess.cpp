@@ -1,3 +1,5 @@
+#include "fakemsfs.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -117,6 +119,7 @@ private:
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
         env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kestrox.instance.info=true"));
         process.setProcessEnvironment(env);
         process.start();
@@ -284,6 +287,57 @@ private slots:
             }
         }
         QCOMPARE(unsubscribed.size(), 22);
+    }
+
+    // MSFS reached over TCP at the address of SimConnect.cfg in the data
+    // folder: its aircraft's MSFS profile activates and its force arrives.
+    void msfsOverTcpLoadsItsProfile()
+    {
+        FakeMsfs msfs;
+        QVERIFY(msfs.listen());
+        msfs.variables["TITLE"] = QByteArray("TestPlane");
+        msfs.variables["AIRSPEED INDICATED"] = 200.0;
+        msfs.variables["G FORCE"] = 1.0;
+        msfs.onRequest = [&msfs](const FakeMsfs::Request &) { msfs.answer(); };
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("data/kestrox-vantrell")));
+        QFile cfg(m_dir.filePath(QStringLiteral("data/kestrox-vantrell/SimConnect.cfg")));
+        QVERIFY(cfg.open(QIODevice::WriteOnly));
+        cfg.write("[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + QByteArray::number(msfs.port())
+                  + "\n");
+        cfg.close();
+
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("effect_profiles")));
+        QFile profile(m_dir.filePath(QStringLiteral("effect_profiles/MSFS_TestPlane.json")));
+        QVERIFY(profile.open(QIODevice::WriteOnly));
+        profile.write(QByteArray(testJetProfile)
+                          .replace("\"flight_data_source\": 2, \"flight_module\": \"TestJet\"",
+                                   "\"flight_data_source\": 1, \"flight_module\": \"TestPlane\""));
+        profile.close();
+
+        const QString logPath = m_dir.filePath(QStringLiteral("msfs.log"));
+        QProcess process;
+        startVantrell(process,
+                      {QStringLiteral("--virtual-devices"), QStringLiteral("--device-log"), logPath});
+        QTRY_VERIFY_WITH_TIMEOUT(!readLog(logPath).isEmpty(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(msfs.definition.size() == 19 && msfs.subscriptions.size() == 2, 10000);
+        QTest::qWait(3500); // the ramp of 2 s after the profile loads
+        msfs.write(FakeMsfs::quitMessage());
+        msfs.disconnectClient();
+        QTest::qWait(300);
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(msfs.openName, QByteArray("Kestrox"));
+
+        QList<float> elevatorForces;
+        for (const LogLine &line : readLog(logPath)) {
+            if (line.productId == QLatin1String("58f9") && isDirectControl(line))
+                elevatorForces << floatAt(line.report, 14);
+        }
+        QVERIFY(elevatorForces.size() > 100);
+        QVERIFY2(elevatorForces.contains(-3.0f), "the MSFS profile's elevator force never reached the stick");
+        QVERIFY(std::all_of(elevatorForces.begin(), elevatorForces.end(),
+                            [](float f) { return f <= 0 && f >= -3; }));
     }
 
     void unwritableDeviceLogIsAnError()

@@ -21,7 +21,7 @@ TelemetryEndpoints freePorts(std::shared_ptr<ScriptedSimConnect> sim = {})
     }
     HttpTestServer closed;
     closed.close();
-    return TelemetryEndpoints{0, 0, 0, closed.url(), sim};
+    return TelemetryEndpoints{0, 0, 0, closed.url(), sim, {}};
 }
 
 TelemetrySourceUdp *udpSource(TelemetryThread &thread, Telemetry::Source which)
