@@ -86,7 +86,10 @@ int main(int argc, char *argv[])
     endpoints.dcsPort = 0;
     endpoints.il2Port = 0;
     endpoints.condor2Port = 0;
-    auto *worker = new MainBackgroundThread(nullptr, MainBackgroundThreadOptions{hid, endpoints, {}, true});
+    MainBackgroundThreadOptions options;
+    options.hid = hid;
+    options.telemetryEndpoints = endpoints;
+    auto *worker = new MainBackgroundThread(nullptr, options);
     const quint16 dcsPort =
         static_cast<TelemetrySourceUdp *>(worker->telemetryWorker()->source(Telemetry::TELEMETRY_SOURCE_DCS))
             ->localPort();

@@ -1,8 +1,10 @@
 #include "desktopintegration.h"
 #include "devicelogtransport.h"
 #include "mainwindow.h"
+#include "simconnectnetworkclient.h"
 #include "simulatorsetup.h"
 #include "singleinstance.h"
+#include "telemetryrecording.h"
 #include "unixsignalwatcher.h"
 #include "virtualhidtransport.h"
 
@@ -24,6 +26,11 @@ struct Options
     PositionInput virtualPosition;
     QString deviceLog;
     bool userDataFolder = false;
+    QString msfsAddress;
+    QString recordPath;
+    QString replayPath;
+    double replaySpeed = 1.0;
+    bool replayLoop = false;
     QHostAddress xplaneAddress = QHostAddress(QHostAddress::LocalHost);
     quint16 xplanePort = 49000;
 };
@@ -70,7 +77,24 @@ bool parseOptions(const QApplication &app, Options &options)
         QStringLiteral("Where X-Plane receives requests (default 127.0.0.1:49000)."),
         QStringLiteral("HOST[:PORT]"));
     const QCommandLineOption userDataFolder = DesktopIntegration::userDataFolderOption();
-    parser.addOptions({virtualDevices, virtualPosition, deviceLog, xplaneAddress, userDataFolder});
+    const QCommandLineOption msfsAddress(
+        QStringLiteral("msfs-address"),
+        QStringLiteral("Reach MSFS's SimConnect server over TCP at HOST:PORT "
+                       "(default: SimConnect.cfg in the data folder, else 127.0.0.1:5111)."),
+        QStringLiteral("HOST:PORT"));
+    const QCommandLineOption record(QStringLiteral("record"),
+                                    QStringLiteral("Record what the simulators send to FILE (a new file)."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption replay(QStringLiteral("replay"),
+                                    QStringLiteral("Replay a telemetry recording instead of listening to the "
+                                                   "simulators."),
+                                    QStringLiteral("FILE"));
+    const QCommandLineOption replaySpeed(QStringLiteral("replay-speed"),
+                                         QStringLiteral("Replay X times as fast (default 1)."), QStringLiteral("X"));
+    const QCommandLineOption replayLoop(QStringLiteral("replay-loop"),
+                                        QStringLiteral("Start the replay over after its end."));
+    parser.addOptions({virtualDevices, virtualPosition, deviceLog, xplaneAddress, userDataFolder, msfsAddress,
+                       record, replay, replaySpeed, replayLoop});
     // Handled before the window starts (see main); listed here for --help.
     parser.addOptions({
         {QStringLiteral("setup-simulator"),
@@ -90,6 +114,43 @@ bool parseOptions(const QApplication &app, Options &options)
     if (parser.isSet(deviceLog))
         options.deviceLog = QFileInfo(parser.value(deviceLog)).absoluteFilePath();
     options.userDataFolder = parser.isSet(userDataFolder);
+    options.msfsAddress = parser.value(msfsAddress);
+    if (parser.isSet(msfsAddress) && !SimConnectNetworkClient::parseAddress(options.msfsAddress)) {
+        std::fprintf(stderr, "kestrox-vantrell: --msfs-address expects HOST:PORT, as 127.0.0.1:5111\n");
+        return false;
+    }
+    if (parser.isSet(record) && parser.isSet(replay)) {
+        std::fprintf(stderr, "kestrox-vantrell: --record and --replay cannot be used together\n");
+        return false;
+    }
+    if (parser.isSet(record)) {
+        options.recordPath = QFileInfo(parser.value(record)).absoluteFilePath();
+        if (QFileInfo::exists(options.recordPath)) {
+            std::fprintf(stderr,
+                         "kestrox-vantrell: %s already exists; recordings are never overwritten, "
+                         "choose another file name\n",
+                         qPrintable(parser.value(record)));
+            return false;
+        }
+    }
+    if (parser.isSet(replay)) {
+        options.replayPath = QFileInfo(parser.value(replay)).absoluteFilePath();
+        TelemetryRecordingReader reader;
+        QString error;
+        if (!reader.open(options.replayPath, &error)) {
+            std::fprintf(stderr, "kestrox-vantrell: %s\n", qPrintable(error));
+            return false;
+        }
+    }
+    if (parser.isSet(replaySpeed)) {
+        bool ok = false;
+        options.replaySpeed = parser.value(replaySpeed).toDouble(&ok);
+        if (!ok || !(options.replaySpeed > 0) || options.replaySpeed > 1000) {
+            std::fprintf(stderr, "kestrox-vantrell: --replay-speed expects a number above 0, up to 1000\n");
+            return false;
+        }
+    }
+    options.replayLoop = parser.isSet(replayLoop);
     if (parser.isSet(xplaneAddress) &&
         !parseHostAndPort(parser.value(xplaneAddress), options.xplaneAddress, options.xplanePort)) {
         std::fprintf(stderr, "kestrox-vantrell: --xplane-address expects HOST or HOST:PORT, got \"%s\"\n",
@@ -179,6 +240,11 @@ int main(int argc, char *argv[])
 
     MainBackgroundThreadOptions workerOptions;
     workerOptions.hid = hid;
+    workerOptions.telemetryEndpoints.msfsAddress = options.msfsAddress;
+    workerOptions.recordPath = options.recordPath;
+    workerOptions.replayPath = options.replayPath;
+    workerOptions.replaySpeed = options.replaySpeed;
+    workerOptions.replayLoop = options.replayLoop;
     workerOptions.telemetryEndpoints.xplaneAddress = options.xplaneAddress;
     workerOptions.telemetryEndpoints.xplanePort = options.xplanePort;
     int result = 0;

@@ -21,23 +21,28 @@ packages=(
     librsvg2-bin
     lua5.1 lua-socket
     desktop-file-utils appstream umockdev libumockdev-dev lintian
+    nodejs
 )
 
 install_deps() {
-    local sudo=()
-    if [ "$(id -u)" -ne 0 ]; then
-        sudo=(sudo)
-    fi
-    missing=()
+    local missing=()
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
     done
     if [ ${#missing[@]} -eq 0 ]; then
         return
     fi
-    echo "Installing: ${missing[*]}"
+    install_packages "${missing[@]}"
+}
+
+install_packages() {
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        sudo=(sudo)
+    fi
+    echo "Installing: $*"
     "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "$@"
 }
 
 configure_and_build() {
@@ -66,6 +71,13 @@ run)
 test)
     install_deps
     configure_and_build build-test -DCMAKE_BUILD_TYPE=Debug -DKESTROX_SANITIZE=ON
+    # An independent SimConnect client, the test peer of our fake MSFS.
+    if [ ! -d "$here/build-test/node/node_modules/node-simconnect" ]; then
+        # Some Node.js builds bring npm along; Debian's comes in a package of its own.
+        command -v npm >/dev/null 2>&1 || install_packages npm || true
+        npm install --prefix "$here/build-test/node" --no-audit --no-fund node-simconnect@4 ||
+            echo "node-simconnect could not be installed: its test will be skipped"
+    fi
     cd "$here/build-test"
     ctest --output-on-failure -j "$jobs"
     ;;

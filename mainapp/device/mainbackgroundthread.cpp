@@ -72,7 +72,13 @@ MainBackgroundThread::MainBackgroundThread(QObject *parent, MainBackgroundThread
             &MainBackgroundThread::sourceProblemChanged);
 
     if (options.runTelemetryThread) {
-        QTimer::singleShot(0, m_telemetry, &TelemetryThread::start);
+        QTimer::singleShot(0, m_telemetry, [telemetry = m_telemetry, options] {
+            if (!options.replayPath.isEmpty())
+                telemetry->startReplay(options.replayPath, options.replaySpeed, options.replayLoop);
+            else if (!options.recordPath.isEmpty())
+                telemetry->startRecording(options.recordPath);
+            telemetry->start();
+        });
         m_telemetryThread = new QThread;
         m_telemetryThread->setObjectName(QStringLiteral("telemetry"));
         connect(m_telemetryThread, &QThread::finished, m_telemetry, &QObject::deleteLater);

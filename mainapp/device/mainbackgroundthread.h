@@ -32,6 +32,12 @@ struct MainBackgroundThreadOptions
     TelemetryEndpoints telemetryEndpoints;
     MillisecondClock clock;         // null: monotonic; drives the effect clock and the ramp
     bool runTelemetryThread = true; // false: no telemetry thread is started (tests feed records)
+    // Started with the telemetry thread: a recording of what the simulators
+    // send, or a replay of one in place of the simulators.
+    QString recordPath;
+    QString replayPath;
+    double replaySpeed = 1.0;
+    bool replayLoop = false;
 };
 
 // The worker that owns the devices and produces the forces: every 10 ms it

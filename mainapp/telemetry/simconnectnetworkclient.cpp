@@ -445,8 +445,9 @@ std::optional<SimConnectNetworkClient::Endpoint> SimConnectNetworkClient::readCo
 
 QString SimConnectNetworkClient::configFilePath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation)
-           + QStringLiteral("/SimConnect.cfg");
+    // The per-user data folder both programs share ($XDG_DATA_HOME/kestrox).
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/kestrox/SimConnect.cfg");
 }
 
 std::shared_ptr<SimConnectApi> createSimConnect(const QString &address)

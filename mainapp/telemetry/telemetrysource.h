@@ -1,6 +1,7 @@
 #pragma once
 
 #include "telemetry.h"
+#include "telemetryrecording.h"
 
 #include <QObject>
 #include <QString>
@@ -29,12 +30,21 @@ public:
     // Why the source cannot listen for its simulator (empty: nothing wrong).
     QString problem() const { return m_problem; }
 
+    // Replay: from now on the source no longer listens to its simulator and
+    // takes its raw input from feedReplayInput, decoded as live input is.
+    virtual void enterReplay() {}
+    virtual void feedReplayInput(const RawTelemetryEntry &entry) { Q_UNUSED(entry) }
+    // Ends an active source's telemetry at once, as its simulator's end would.
+    virtual void finish() {}
+
 signals:
     void telemetrySourceChanged(Telemetry::Source source, QString flightModule);
     void telemetryEnded();
     void landed(float verticalSpeed, float airspeed);
     // The problem appeared, changed or (empty) went away.
     void problemChanged(QString problem);
+    // Every raw input as it arrives from the simulator, for a recording.
+    void rawInputReceived(RawTelemetryEntry::Kind kind, quint16 port, QByteArray payload);
 
 protected:
     // Stores a new on-ground state, announcing a touchdown on false -> true.

@@ -167,3 +167,9 @@ void TelemetrySourceMSFS::endTelemetry()
     emit telemetryChanged(m_emptyTelemetry);
     emit telemetryEnded();
 }
+
+void TelemetrySourceMSFS::finish()
+{
+    if (m_active)
+        endTelemetry();
+}

@@ -18,6 +18,7 @@ public:
     ~TelemetrySourceMSFS() override;
 
     void poll() override;
+    void finish() override;
 
     bool isActive() const { return m_active; }
 

@@ -30,23 +30,58 @@ quint16 TelemetrySourceUdp::localPort() const
     return m_socket->localPort();
 }
 
+void TelemetrySourceUdp::enterReplay()
+{
+    m_replay = true;
+    m_socket->abort();
+    m_bound = false;
+    setProblem({});
+}
+
+void TelemetrySourceUdp::feedReplayInput(const RawTelemetryEntry &entry)
+{
+    if (m_replay && entry.kind == RawTelemetryEntry::Datagram)
+        m_replayed.append(entry.payload);
+}
+
+void TelemetrySourceUdp::finish()
+{
+    if (!m_active)
+        return;
+    emitEmptyTelemetry();
+    emit telemetryEnded();
+    m_active = false;
+}
+
 void TelemetrySourceUdp::poll()
 {
-    if (!m_bound) {
-        // An unbound socket has nothing to read; only try the port again now and then.
-        const qint64 now = m_clock();
-        if (m_bindFailedAt < 0)
-            m_bindFailedAt = now;
-        if (now - m_bindFailedAt < RebindIntervalMs)
-            return;
-        if (!bind()) {
-            m_bindFailedAt = now;
-            return;
+    // Whatever arrived since the last poll; only the newest datagram that
+    // carried data is decoded.
+    bool arrived = false;
+    bool gotData = false;
+    if (m_replay) {
+        arrived = !m_replayed.isEmpty();
+        for (QByteArray &datagram : m_replayed) {
+            if (!datagram.isEmpty()) {
+                m_buffer.swap(datagram);
+                gotData = true;
+            }
         }
-    }
-    if (m_socket->hasPendingDatagrams()) {
-        // Drain the socket; only the newest datagram that carried data is decoded.
-        bool gotData = false;
+        m_replayed.clear();
+    } else {
+        if (!m_bound) {
+            // An unbound socket has nothing to read; only try the port again now and then.
+            const qint64 now = m_clock();
+            if (m_bindFailedAt < 0)
+                m_bindFailedAt = now;
+            if (now - m_bindFailedAt < RebindIntervalMs)
+                return;
+            if (!bind()) {
+                m_bindFailedAt = now;
+                return;
+            }
+        }
+        arrived = m_socket->hasPendingDatagrams();
         QByteArray datagram;
         while (m_socket->hasPendingDatagrams()) {
             const qint64 size = m_socket->pendingDatagramSize();
@@ -54,17 +89,20 @@ void TelemetrySourceUdp::poll()
                 break;
             datagram.resize(size);
             const qint64 read = m_socket->readDatagram(datagram.data(), datagram.size());
+            if (read < 0)
+                break;
+            datagram.resize(read);
+            emit rawInputReceived(RawTelemetryEntry::Datagram, m_socket->localPort(), datagram);
             if (read > 0) {
-                datagram.resize(read);
                 m_buffer.swap(datagram);
                 gotData = true;
-            } else if (read < 0) {
-                break;
             }
         }
+    }
+
+    if (arrived) {
         if (!gotData)
             return;
-
         const qint64 now = m_clock();
         if (m_active) {
             parseDatagram(m_buffer);
@@ -79,8 +117,6 @@ void TelemetrySourceUdp::poll()
         }
         m_lastDataAt = now;
     } else if (m_active && m_clock() - m_lastDataAt > SilenceTimeoutMs) {
-        emitEmptyTelemetry();
-        emit telemetryEnded();
-        m_active = false;
+        finish();
     }
 }

@@ -3,6 +3,7 @@
 #include "telemetrysource.h"
 
 #include <QByteArray>
+#include <QList>
 
 class QUdpSocket;
 
@@ -20,6 +21,9 @@ public:
     TelemetrySourceUdp(QObject *parent, quint16 port);
 
     void poll() override;
+    void enterReplay() override;
+    void feedReplayInput(const RawTelemetryEntry &entry) override;
+    void finish() override;
 
     quint16 localPort() const;
     bool isActive() const { return m_active; }
@@ -53,4 +57,6 @@ private:
     qint64 m_activatedAt = 0;
     bool m_active = false;
     QByteArray m_buffer;
+    bool m_replay = false;
+    QList<QByteArray> m_replayed; // datagrams due, not yet polled
 };

@@ -6,6 +6,8 @@
 #include <QNetworkProxy>
 #include <QNetworkReply>
 
+#include <utility>
+
 QUrl TelemetrySourceWarthunder::defaultStateUrl()
 {
     return QUrl(QStringLiteral("http://127.0.0.1:8111/state"));
@@ -19,8 +21,35 @@ TelemetrySourceWarthunder::TelemetrySourceWarthunder(QObject *parent, const QUrl
     m_request.setTransferTimeout(TransferTimeoutMs);
 }
 
+void TelemetrySourceWarthunder::enterReplay()
+{
+    m_replay = true;
+}
+
+void TelemetrySourceWarthunder::feedReplayInput(const RawTelemetryEntry &entry)
+{
+    if (m_replay)
+        m_replayed.append(entry);
+}
+
+void TelemetrySourceWarthunder::finish()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    emit telemetryChanged(m_emptyTelemetry);
+    emit telemetryEnded();
+}
+
 void TelemetrySourceWarthunder::poll()
 {
+    if (m_replay) {
+        // Each recorded answer stands for one request's result, in order.
+        const QList<RawTelemetryEntry> due = std::exchange(m_replayed, {});
+        for (const RawTelemetryEntry &entry : due)
+            handleAnswer(entry.kind == RawTelemetryEntry::HttpAnswer, entry.payload);
+        return;
+    }
     if (m_inFlight)
         return;
     m_inFlight = true;
@@ -30,9 +59,20 @@ void TelemetrySourceWarthunder::poll()
 
 void TelemetrySourceWarthunder::onReplyFinished()
 {
-    if (m_reply->error() == QNetworkReply::NoError) {
+    const bool ok = m_reply->error() == QNetworkReply::NoError;
+    const QByteArray body = ok ? m_reply->readAll() : QByteArray();
+    m_reply->deleteLater();
+    m_reply = nullptr;
+    m_inFlight = false;
+    emit rawInputReceived(ok ? RawTelemetryEntry::HttpAnswer : RawTelemetryEntry::HttpFailure, 0, body);
+    handleAnswer(ok, body);
+}
+
+void TelemetrySourceWarthunder::handleAnswer(bool ok, const QByteArray &body)
+{
+    if (ok) {
         if (m_active) {
-            const QJsonObject state = QJsonDocument::fromJson(m_reply->readAll()).object();
+            const QJsonObject state = QJsonDocument::fromJson(body).object();
             m_telemetry.airspeed = finiteOrZero(state.value(QLatin1String("IAS, km/h")).toDouble());
             m_telemetry.gForce = finiteOrZero(state.value(QLatin1String("Ny")).toDouble());
             m_telemetry.aoa = finiteOrZero(state.value(QLatin1String("AoA, deg")).toDouble());
@@ -42,12 +82,7 @@ void TelemetrySourceWarthunder::onReplyFinished()
             emit telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_WARTHUNDER,
                                         QStringLiteral("Generic warbird"));
         }
-    } else if (m_active) {
-        m_active = false;
-        emit telemetryChanged(m_emptyTelemetry);
-        emit telemetryEnded();
+    } else {
+        finish();
     }
-    m_reply->deleteLater();
-    m_reply = nullptr;
-    m_inFlight = false;
 }

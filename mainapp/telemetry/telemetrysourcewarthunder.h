@@ -2,6 +2,7 @@
 
 #include "telemetrysource.h"
 
+#include <QList>
 #include <QNetworkRequest>
 #include <QUrl>
 
@@ -20,6 +21,9 @@ public:
     explicit TelemetrySourceWarthunder(QObject *parent, const QUrl &stateUrl = defaultStateUrl());
 
     void poll() override;
+    void enterReplay() override;
+    void feedReplayInput(const RawTelemetryEntry &entry) override;
+    void finish() override;
 
     bool isActive() const { return m_active; }
     bool isRequestInFlight() const { return m_inFlight; }
@@ -31,6 +35,8 @@ signals:
 
 private:
     void onReplyFinished();
+    // One answer (or, with ok false, one failed request), live or replayed.
+    void handleAnswer(bool ok, const QByteArray &body);
 
     QNetworkAccessManager *m_manager;
     QNetworkRequest m_request;
@@ -39,4 +45,6 @@ private:
     bool m_active = false;
     WarthunderTelemetry m_telemetry;
     const WarthunderTelemetry m_emptyTelemetry;
+    bool m_replay = false;
+    QList<RawTelemetryEntry> m_replayed;
 };

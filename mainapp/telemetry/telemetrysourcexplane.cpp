@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <utility>
 
 namespace {
 
@@ -177,13 +178,42 @@ QString TelemetrySourceXPlane::aircraftName() const
     return QString::fromLatin1(m_icao.data(), end - m_icao.begin());
 }
 
+void TelemetrySourceXPlane::enterReplay()
+{
+    if (m_subscribed)
+        subscribe(0);
+    m_replay = true;
+    m_socket->abort();
+}
+
+void TelemetrySourceXPlane::feedReplayInput(const RawTelemetryEntry &entry)
+{
+    if (m_replay && entry.kind == RawTelemetryEntry::Datagram)
+        m_replayed.append(entry.payload);
+}
+
+void TelemetrySourceXPlane::finish()
+{
+    if (!m_active)
+        return;
+    m_active = false;
+    m_telemetry = XPlaneTelemetry();
+    m_icao.fill('\0');
+    emit telemetryChanged(m_emptyTelemetry);
+    emit telemetryEnded();
+}
+
 void TelemetrySourceXPlane::poll()
 {
-    if (m_socket->state() != QAbstractSocket::BoundState)
+    if (!m_replay && m_socket->state() != QAbstractSocket::BoundState)
         return;
     const qint64 now = m_clock();
     bool answered = false;
-    while (m_socket->hasPendingDatagrams()) {
+    if (m_replay) {
+        for (const QByteArray &datagram : std::exchange(m_replayed, {}))
+            answered = decode(datagram) || answered;
+    }
+    while (!m_replay && m_socket->hasPendingDatagrams()) {
         const qint64 size = m_socket->pendingDatagramSize();
         if (size < 0)
             break;
@@ -192,6 +222,7 @@ void TelemetrySourceXPlane::poll()
         if (read < 0)
             break;
         m_buffer.resize(read);
+        emit rawInputReceived(RawTelemetryEntry::Datagram, m_socket->localPort(), m_buffer);
         if (decode(m_buffer))
             answered = true;
     }
@@ -215,17 +246,15 @@ void TelemetrySourceXPlane::poll()
 
     if (m_active) {
         if (now - m_lastDataAt > SilenceTimeoutMs) {
-            m_active = false;
-            m_telemetry = XPlaneTelemetry();
-            m_icao.fill('\0');
-            emit telemetryChanged(m_emptyTelemetry);
-            emit telemetryEnded();
+            finish();
             // X-Plane may have restarted and forgotten us: renew at once.
             m_lastSubscribeAt = now;
             subscribe(AnswersPerSecond);
         }
         return;
     }
+    if (m_replay)
+        return;
     if (!m_subscribed || now - m_lastSubscribeAt >= SubscribeIntervalMs) {
         m_lastSubscribeAt = now;
         subscribe(AnswersPerSecond);

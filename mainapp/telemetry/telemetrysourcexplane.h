@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QHostAddress>
+#include <QList>
 
 #include <array>
 
@@ -30,6 +31,9 @@ public:
     ~TelemetrySourceXPlane() override;
 
     void poll() override;
+    void enterReplay() override;
+    void feedReplayInput(const RawTelemetryEntry &entry) override;
+    void finish() override;
 
     quint16 localPort() const;
     bool isActive() const { return m_active; }
@@ -61,4 +65,6 @@ private:
     std::array<char, 8> m_icao{};
     QString m_announcedName;
     QByteArray m_buffer;
+    bool m_replay = false;
+    QList<QByteArray> m_replayed;
 };

@@ -1,27 +1,59 @@
 #include "telemetrythread.h"
 
+#include "simconnectnetworkclient.h"
+#include "simconnectreplay.h"
+#include "telemetrylogging.h"
 #include "telemetrysourcecondor2.h"
 #include "telemetrysourcedcs.h"
-#include "simconnectnetworkclient.h"
 #include "telemetrysourcemsfs.h"
 #include "telemetrysourceshturmovik.h"
 #include "telemetrysourcewarthunder.h"
 #include "telemetrysourcexplane.h"
 
+#include "simconnectreplay.h"
+#include "telemetrylogging.h"
+
 #include <QTimer>
 
+#include <cmath>
+#include <utility>
+
 TelemetryThread::TelemetryThread(QObject *parent, const TelemetryEndpoints &endpoints)
-    : QObject(parent), m_timer(new QTimer(this))
+    : QObject(parent), m_timer(new QTimer(this)), m_flushTimer(new QTimer(this)), m_endpoints(endpoints)
 {
     registerTelemetryMetaTypes();
+    m_liveSimConnect = std::make_shared<RecordingSimConnect>(
+        endpoints.simConnect ? endpoints.simConnect : createSimConnect(endpoints.msfsAddress));
+    m_liveSimConnect->setTap([this](const QByteArray &message) {
+        record(Telemetry::TELEMETRY_SOURCE_MSFS, RawTelemetryEntry::SimConnectMessage, 0, message);
+    });
+    createSources(false);
 
-    auto *msfs = new TelemetrySourceMSFS(this, endpoints.simConnect ? endpoints.simConnect
-                                                                    : createSimConnect(endpoints.msfsAddress));
-    auto *dcs = new TelemetrySourceDCS(this, endpoints.dcsPort);
-    auto *il2 = new TelemetrySourceShturmovik(this, endpoints.il2Port);
-    auto *warthunder = new TelemetrySourceWarthunder(this, endpoints.warthunderStateUrl);
-    auto *condor2 = new TelemetrySourceCondor2(this, endpoints.condor2Port);
-    auto *xplane = new TelemetrySourceXPlane(this, endpoints.xplaneAddress, endpoints.xplanePort);
+    m_timer->setInterval(PollIntervalMs);
+    connect(m_timer, &QTimer::timeout, this, &TelemetryThread::onTimeout);
+    // A crash or power cut loses at most the last second of a recording.
+    m_flushTimer->setInterval(1000);
+    connect(m_flushTimer, &QTimer::timeout, this, [this] { m_recording.sync(); });
+}
+
+TelemetryThread::~TelemetryThread()
+{
+    m_recording.close();
+}
+
+void TelemetryThread::createSources(bool replay)
+{
+    std::shared_ptr<SimConnectApi> simConnect = m_liveSimConnect;
+    if (replay) {
+        m_replaySimConnect = std::make_shared<ReplaySimConnect>();
+        simConnect = m_replaySimConnect;
+    }
+    auto *msfs = new TelemetrySourceMSFS(this, simConnect);
+    auto *dcs = new TelemetrySourceDCS(this, replay ? quint16(0) : m_endpoints.dcsPort);
+    auto *il2 = new TelemetrySourceShturmovik(this, replay ? quint16(0) : m_endpoints.il2Port);
+    auto *warthunder = new TelemetrySourceWarthunder(this, m_endpoints.warthunderStateUrl);
+    auto *condor2 = new TelemetrySourceCondor2(this, replay ? quint16(0) : m_endpoints.condor2Port);
+    auto *xplane = new TelemetrySourceXPlane(this, m_endpoints.xplaneAddress, m_endpoints.xplanePort);
     adopt(Telemetry::TELEMETRY_SOURCE_MSFS, msfs);
     adopt(Telemetry::TELEMETRY_SOURCE_DCS, dcs);
     adopt(Telemetry::TELEMETRY_SOURCE_IL2, il2);
@@ -39,13 +71,39 @@ TelemetryThread::TelemetryThread(QObject *parent, const TelemetryEndpoints &endp
             &TelemetryThread::condor2TelemetryChanged);
     connect(xplane, &TelemetrySourceXPlane::telemetryChanged, this, &TelemetryThread::xplaneTelemetryChanged);
 
-    m_timer->setInterval(PollIntervalMs);
-    connect(m_timer, &QTimer::timeout, this, &TelemetryThread::onTimeout);
+    if (replay) {
+        for (int i = 1; i < Telemetry::SourceCount; ++i)
+            m_sources[i]->enterReplay();
+    }
+}
+
+void TelemetryThread::replaceSources(bool replay)
+{
+    // The live simulator's data end here, as if it had stopped.
+    if (m_activeSource != Telemetry::TELEMETRY_SOURCE_NONE)
+        m_sources[m_activeSource]->finish();
+    for (int i = 1; i < Telemetry::SourceCount; ++i) {
+        if (!m_sources[i]->problem().isEmpty())
+            emit sourceProblemChanged(Telemetry::Source(i), QString());
+        delete m_sources[i];
+        m_sources[i] = nullptr;
+    }
+    m_activeSource = Telemetry::TELEMETRY_SOURCE_NONE;
+    m_replaySimConnect.reset();
+    createSources(replay);
+    for (int i = 1; i < Telemetry::SourceCount; ++i) {
+        if (!m_sources[i]->problem().isEmpty())
+            emit sourceProblemChanged(Telemetry::Source(i), m_sources[i]->problem());
+    }
 }
 
 void TelemetryThread::adopt(Telemetry::Source index, TelemetrySource *source)
 {
     m_sources[index] = source;
+    connect(source, &TelemetrySource::rawInputReceived, this,
+            [this, index](RawTelemetryEntry::Kind kind, quint16 port, const QByteArray &payload) {
+                record(index, kind, port, payload);
+            });
     connect(source, &TelemetrySource::landed, this, &TelemetryThread::landed);
     connect(source, &TelemetrySource::problemChanged, this,
             [this, index](const QString &problem) { emit sourceProblemChanged(index, problem); });
@@ -70,8 +128,134 @@ void TelemetryThread::start()
     m_timer->start();
 }
 
+void TelemetryThread::setClock(MillisecondClock clock)
+{
+    m_clock = std::move(clock);
+}
+
+void TelemetryThread::startRecording(const QString &path)
+{
+    stopRecording();
+    QString error;
+    if (!m_recording.open(path, &error)) {
+        qCWarning(lcTelemetry).noquote() << error;
+        emit recordingChanged(false, error);
+        return;
+    }
+    m_recordingStartedAt = m_clock();
+    m_flushTimer->start();
+    emit recordingChanged(true, path);
+}
+
+void TelemetryThread::stopRecording()
+{
+    if (!m_recording.isOpen())
+        return;
+    m_flushTimer->stop();
+    const QString path = m_recording.path();
+    m_recording.close();
+    emit recordingChanged(false, path);
+}
+
+void TelemetryThread::record(Telemetry::Source source, RawTelemetryEntry::Kind kind, quint16 port,
+                             const QByteArray &payload)
+{
+    if (!m_recording.isOpen())
+        return;
+    RawTelemetryEntry entry;
+    entry.timeMs = quint32(m_clock() - m_recordingStartedAt);
+    entry.source = source;
+    entry.kind = kind;
+    entry.port = port;
+    entry.payload = payload;
+    if (!m_recording.append(entry)) {
+        const QString error = QStringLiteral("cannot write the recording %1").arg(m_recording.path());
+        qCWarning(lcTelemetry).noquote() << error;
+        m_flushTimer->stop();
+        m_recording.close();
+        emit recordingChanged(false, error);
+    }
+}
+
+bool TelemetryThread::startReplay(const QString &path, double speed, bool loop)
+{
+    auto reader = std::make_unique<TelemetryRecordingReader>();
+    QString error;
+    if (!reader->open(path, &error)) {
+        qCWarning(lcTelemetry).noquote() << error;
+        emit replayChanged(false, error);
+        return false;
+    }
+    stopRecording(); // a replay is not new telemetry
+    if (!m_replay)
+        replaceSources(true);
+    m_replay = std::move(reader);
+    m_replayPath = path;
+    m_replaySpeed = (speed > 0 && std::isfinite(speed)) ? speed : 1.0;
+    m_replayLoop = loop;
+    m_replayStartedAt = m_clock();
+    m_replayDamage.clear();
+    m_replayPending.reset();
+    emit replayChanged(true, path);
+    return true;
+}
+
+void TelemetryThread::stopReplay()
+{
+    if (!m_replay)
+        return;
+    m_replay.reset();
+    m_replayPending.reset();
+    replaceSources(false);
+    emit replayChanged(false, m_replayDamage.isEmpty()
+                                  ? QStringLiteral("replay of %1 ended").arg(m_replayPath)
+                                  : QStringLiteral("replay of %1 stopped: %2").arg(m_replayPath, m_replayDamage));
+}
+
+void TelemetryThread::advanceReplay()
+{
+    const double elapsed = double(m_clock() - m_replayStartedAt) * m_replaySpeed;
+    for (;;) {
+        if (!m_replayPending) {
+            RawTelemetryEntry entry;
+            const TelemetryRecordingReader::Result result =
+                m_replayDamage.isEmpty() ? m_replay->next(entry) : TelemetryRecordingReader::Damaged;
+            if (result == TelemetryRecordingReader::Entry) {
+                m_replayPending = std::move(entry);
+            } else {
+                if (result == TelemetryRecordingReader::Damaged && m_replayDamage.isEmpty()) {
+                    m_replayDamage = QStringLiteral("the recording is damaged at ") + m_replay->damage();
+                    qCWarning(lcTelemetry).noquote() << m_replayPath << m_replayDamage;
+                }
+                // Everything is out: once the source has ended by its silence,
+                // start over or go back to the live simulators.
+                if (m_activeSource == Telemetry::TELEMETRY_SOURCE_NONE) {
+                    if (m_replayLoop && m_replayDamage.isEmpty()) {
+                        m_replay->rewind();
+                        m_replayStartedAt = m_clock();
+                        continue;
+                    }
+                    stopReplay();
+                }
+                return;
+            }
+        }
+        if (double(m_replayPending->timeMs) > elapsed)
+            return;
+        const RawTelemetryEntry entry = *std::exchange(m_replayPending, std::nullopt);
+        if (entry.kind == RawTelemetryEntry::SimConnectMessage) {
+            if (m_replaySimConnect)
+                m_replaySimConnect->push(entry.payload);
+        } else {
+            m_sources[entry.source]->feedReplayInput(entry);
+        }
+    }
+}
+
 void TelemetryThread::onTimeout()
 {
+    if (m_replay)
+        advanceReplay();
     if (m_activeSource == Telemetry::TELEMETRY_SOURCE_NONE) {
         for (int i = 1; i < Telemetry::SourceCount; ++i) {
             if (m_sources[i])

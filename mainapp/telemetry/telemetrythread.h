@@ -1,6 +1,8 @@
 #pragma once
 
 #include "telemetry.h"
+#include "telemetryrecording.h"
+#include "telemetrysource.h"
 #include "telemetrysourcewarthunder.h"
 
 #include <QHostAddress>
@@ -10,8 +12,11 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class QTimer;
+class RecordingSimConnect;
+class ReplaySimConnect;
 class SimConnectApi;
 class TelemetrySource;
 
@@ -39,6 +44,11 @@ class TelemetryThread : public QObject
 
 public:
     explicit TelemetryThread(QObject *parent = nullptr, const TelemetryEndpoints &endpoints = {});
+    ~TelemetryThread() override;
+
+    // The clock of recordings and replays (tests drive it by hand).
+    void setClock(MillisecondClock clock);
+    bool isReplaying() const { return bool(m_replay); }
 
     Telemetry::Source activeSource() const { return m_activeSource; }
     // The source at a table entry; entry 0 is null.
@@ -60,16 +70,52 @@ signals:
     // program), or (empty problem) can again.
     void sourceProblemChanged(Telemetry::Source source, QString problem);
 
+    // A recording started (message: the file) or ended (message: the file,
+    // or why it could not be written).
+    void recordingChanged(bool recording, QString message);
+    // A replay started (message: the file) or ended (message: how).
+    void replayChanged(bool replaying, QString message);
+
 public slots:
     void start();
+
+    // Writes every raw input the sources receive to a new file at path.
+    void startRecording(const QString &path);
+    void stopRecording();
+    // Stops listening to the simulators and feeds the recorded inputs to the
+    // sources at their recorded times, scaled by speed; with loop, starts
+    // over after the end of telemetry. False when the file cannot be read.
+    bool startReplay(const QString &path, double speed = 1.0, bool loop = false);
+    // Back to the live simulators.
+    void stopReplay();
 
 private slots:
     void onTimeout();
 
 private:
     void adopt(Telemetry::Source index, TelemetrySource *source);
+    void createSources(bool replay);
+    void replaceSources(bool replay);
+    void record(Telemetry::Source source, RawTelemetryEntry::Kind kind, quint16 port, const QByteArray &payload);
+    void advanceReplay();
 
     QTimer *m_timer;
     Telemetry::Source m_activeSource = Telemetry::TELEMETRY_SOURCE_NONE;
     std::array<TelemetrySource *, Telemetry::SourceCount> m_sources{};
+    QTimer *m_flushTimer;
+    TelemetryEndpoints m_endpoints;
+    MillisecondClock m_clock = steadyMillisecondClock();
+    std::shared_ptr<RecordingSimConnect> m_liveSimConnect;
+
+    TelemetryRecordingWriter m_recording;
+    qint64 m_recordingStartedAt = 0;
+
+    std::unique_ptr<TelemetryRecordingReader> m_replay;
+    std::shared_ptr<ReplaySimConnect> m_replaySimConnect;
+    std::optional<RawTelemetryEntry> m_replayPending;
+    QString m_replayPath;
+    QString m_replayDamage;
+    double m_replaySpeed = 1.0;
+    bool m_replayLoop = false;
+    qint64 m_replayStartedAt = 0;
 };

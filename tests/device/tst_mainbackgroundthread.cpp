@@ -22,7 +22,7 @@ struct Rig
     {
         MainBackgroundThreadOptions options;
         options.hid = bus;
-        options.telemetryEndpoints = {0, 0, 0, QUrl(QStringLiteral("http://127.0.0.1:9/state")), {}};
+        options.telemetryEndpoints = {.dcsPort = 0, .il2Port = 0, .condor2Port = 0, .warthunderStateUrl = QUrl(QStringLiteral("http://127.0.0.1:9/state")), .simConnect = {}, .msfsAddress = {}};
         options.clock = [this] { return now; };
         options.runTelemetryThread = false;
         worker = std::make_unique<MainBackgroundThread>(nullptr, options);

@@ -299,20 +299,14 @@ private slots:
         msfs.variables["AIRSPEED INDICATED"] = 200.0;
         msfs.variables["G FORCE"] = 1.0;
         msfs.onRequest = [&msfs](const FakeMsfs::Request &) { msfs.answer(); };
-        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("data/kestrox-vantrell")));
-        QFile cfg(m_dir.filePath(QStringLiteral("data/kestrox-vantrell/SimConnect.cfg")));
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("data/kestrox")));
+        QFile cfg(m_dir.filePath(QStringLiteral("data/kestrox/SimConnect.cfg")));
         QVERIFY(cfg.open(QIODevice::WriteOnly));
         cfg.write("[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=" + QByteArray::number(msfs.port())
                   + "\n");
         cfg.close();
 
-        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("effect_profiles")));
-        QFile profile(m_dir.filePath(QStringLiteral("effect_profiles/MSFS_TestPlane.json")));
-        QVERIFY(profile.open(QIODevice::WriteOnly));
-        profile.write(QByteArray(testJetProfile)
-                          .replace("\"flight_data_source\": 2, \"flight_module\": \"TestJet\"",
-                                   "\"flight_data_source\": 1, \"flight_module\": \"TestPlane\""));
-        profile.close();
+        writeTestJetProfile(QStringLiteral("MSFS_TestPlane.json"), 1, QStringLiteral("TestPlane"));
 
         const QString logPath = m_dir.filePath(QStringLiteral("msfs.log"));
         QProcess process;
@@ -329,15 +323,7 @@ private slots:
         QCOMPARE(process.exitCode(), 0);
         QCOMPARE(msfs.openName, QByteArray("Kestrox"));
 
-        QList<float> elevatorForces;
-        for (const LogLine &line : readLog(logPath)) {
-            if (line.productId == QLatin1String("58f9") && isDirectControl(line))
-                elevatorForces << floatAt(line.report, 14);
-        }
-        QVERIFY(elevatorForces.size() > 100);
-        QVERIFY2(elevatorForces.contains(-3.0f), "the MSFS profile's elevator force never reached the stick");
-        QVERIFY(std::all_of(elevatorForces.begin(), elevatorForces.end(),
-                            [](float f) { return f <= 0 && f >= -3; }));
+        verifyTestJetForces(logPath);
     }
 
     void unwritableDeviceLogIsAnError()

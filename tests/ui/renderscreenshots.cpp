@@ -123,7 +123,7 @@ int main(int argc, char *argv[])
     qputenv("KESTROX_UPDATE_URL", "http://127.0.0.1:9/version.json");
     MainBackgroundThreadOptions options;
     options.hid = VirtualHidTransport::withJoystickAndRudder();
-    options.telemetryEndpoints = {0, 0, 0, QUrl(QStringLiteral("http://127.0.0.1:9/state")), {}};
+    options.telemetryEndpoints = {.dcsPort = 0, .il2Port = 0, .condor2Port = 0, .warthunderStateUrl = QUrl(QStringLiteral("http://127.0.0.1:9/state")), .simConnect = {}, .msfsAddress = {}};
     MainWindow window(nullptr, options);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window))

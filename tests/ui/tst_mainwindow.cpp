@@ -17,7 +17,7 @@ MainBackgroundThreadOptions virtualWorker()
 {
     MainBackgroundThreadOptions options;
     options.hid = VirtualHidTransport::withJoystickAndRudder();
-    options.telemetryEndpoints = {0, 0, 0, QUrl(QStringLiteral("http://127.0.0.1:9/state")), {}};
+    options.telemetryEndpoints = {.dcsPort = 0, .il2Port = 0, .condor2Port = 0, .warthunderStateUrl = QUrl(QStringLiteral("http://127.0.0.1:9/state")), .simConnect = {}, .msfsAddress = {}};
     return options;
 }
 
