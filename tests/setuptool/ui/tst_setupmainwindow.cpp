@@ -6,6 +6,7 @@
 #include "virtualusbtransport.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QLabel>
 #include <QThread>
@@ -566,6 +567,73 @@ private slots:
         QCOMPARE(element<QSpinBox>("motion_range_axis0")->value(), 30); // the joystick's factory range
     }
 
+    // The joystick leaves the bus after every possible number of answered
+    // transfers of every sequence, busy waits included, 200 times: the
+    // window keeps serving events, says what did not happen, the worker drops
+    // the device and finds it again, and the list follows.
+    void deviceGoneDuringEverySequence()
+    {
+        struct Sequence
+        {
+            const char *button;
+            int transfers; // answered when nothing goes wrong
+            const char *message; // shown once the device is gone; null: none
+        };
+        // Records: 384 bytes -> 7 packets + terminator, 512 -> 9 + terminator;
+        // the virtual device answers busy twice after a write, so each wait
+        // costs 3 state reads here.
+        const Sequence sequences[] = {
+            {"read_effects_settings_button", 1,
+             "Reading the effects settings from the controller failed; apply and save stay off until they are "
+             "read."},
+            {"read_hardware_settings_button_2", 1,
+             "Reading the hardware settings from the controller failed; apply and save stay off until they are "
+             "read."},
+            {"apply_effect_settings_button", 8 + 3, "The controller is not connected: settings were not applied."},
+            {"save_effects_settings_button", 8 + 3 + 1 + 3,
+             "The controller is not connected: settings were not saved to the controller's permanent memory."},
+            {"apply_hardware_settings_button_3", 10 + 3,
+             "The controller is not connected: settings were not applied."},
+            {"save_hardware_settings_button_1", 10 + 3 + 1 + 3,
+             "The controller is not connected: settings were not saved to the controller's permanent memory."},
+            {"reboot_button", 1, nullptr},
+            {"dfu_mode_button", 1, nullptr},
+        };
+        m_bus->addKestroxDevices();
+        VirtualKestroxDevice *joystick = m_bus->device(JoystickProductId);
+        startAndSelect(JoystickProductId);
+        QLoggingCategory::setFilterRules(QStringLiteral("kestrox.setup.info=false\nkestrox.setup.warning=false"));
+        const auto restoreLogging = qScopeGuard(
+            [] { QLoggingCategory::setFilterRules(QStringLiteral("kestrox.setup.info=false")); });
+
+        constexpr int Rounds = 200;
+        for (int round = 0; round < Rounds; ++round) {
+            const Sequence &sequence = sequences[round % std::size(sequences)];
+            const int answered = (round / int(std::size(sequences))) % sequence.transfers;
+            const int before = joystick->transfersAnswered();
+            joystick->setUnplugAfterTransfers(answered);
+            element<QPushButton>(sequence.button)->click();
+            if (sequence.message)
+                QVERIFY(settle([&] { return statusText() == QLatin1String(sequence.message); }));
+            poll(); // queued behind the request on the worker's thread
+            QCOMPARE(joystick->transfersAnswered() - before, answered);
+            QVERIFY(!m_window->worker()->isBusy());
+            QCOMPARE(m_window->currentDevice(), -1);
+            QVERIFY(isComboItemHidden(deviceList(), kindOf(JoystickProductId)));
+            QVERIFY(element("busy_indicator")->isHidden());
+
+            joystick->plug();
+            poll();
+            QVERIFY(!isComboItemHidden(deviceList(), kindOf(JoystickProductId)));
+            select(JoystickProductId);
+            QVERIFY(settle([this] {
+                return element("apply_effect_settings_button")->isEnabled() &&
+                       element("apply_hardware_settings_button_1")->isEnabled();
+            }));
+        }
+        QCOMPARE(m_bus->misuseCount(), 0);
+    }
+
     // Every text the status line can show is in the compiled German
     // translation (an unfinished one would not be).
     void statusTextsTranslated()
@@ -603,6 +671,21 @@ private:
             .setValue(QStringLiteral("UI/lang"), QStringLiteral("de"));
     }
 
+    // Serves the window's events until `done` holds, without the 50 ms steps
+    // of QTRY, so that hundreds of rounds take seconds.
+    template<typename Done>
+    static bool settle(Done done)
+    {
+        QDeadlineTimer deadline(5000);
+        while (!done()) {
+            if (deadline.hasExpired())
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::usleep(100);
+        }
+        return true;
+    }
+
     QString statusText() const { return element<QLabel>("device_status_text")->text(); }
 
     void startWindow(const QStringList &arguments = {ProgramName})
@@ -621,7 +704,7 @@ private:
             // Queued behind the device list the poll just sent to the window.
             QMetaObject::invokeMethod(window, [seen] { *seen = true; });
         });
-        QTRY_VERIFY(*seen);
+        QVERIFY(settle([&seen] { return seen->load(); }));
     }
 
     void select(int productId)
