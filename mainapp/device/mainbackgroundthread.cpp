@@ -290,8 +290,10 @@ void MainBackgroundThread::onTimout()
     } else if (m_joystickReconnectTicks >= ReconnectTicks) {
         m_joystickReconnectTicks = 0;
         m_joystick = m_hid->open(VendorId, JoystickProductId);
-        if (m_joystick)
+        if (m_joystick) {
+            m_joystickRampStart = m_clock();
             emit joystickConnected(readJoystickVersion());
+        }
     } else {
         ++m_joystickReconnectTicks;
     }
@@ -301,8 +303,10 @@ void MainBackgroundThread::onTimout()
     } else if (m_rudderReconnectTicks >= ReconnectTicks) {
         m_rudderReconnectTicks = 0;
         m_rudder = m_hid->open(VendorId, RudderProductId);
-        if (m_rudder)
+        if (m_rudder) {
+            m_rudderRampStart = m_clock();
             emit rudderConnected(readRudderVersion());
+        }
     } else {
         ++m_rudderReconnectTicks;
     }
@@ -312,20 +316,33 @@ void MainBackgroundThread::onTimout()
     position.yaw -= offset.yaw;
     emit positionChanged(position);
 
-    Forces forces = calculateForces(position);
-    const qint64 sinceRamp = m_clock() - m_rampStart;
-    if (sinceRamp <= RampDurationMs) {
-        // A clock that went backwards counts as the ramp's start.
-        const float t = float(std::max<qint64>(sinceRamp, 0)) / float(RampDurationMs);
-        for (AxisForces &axis : forces.axes) {
-            axis.force *= t;
-            axis.periodic *= t;
-            axis.spring *= t;
-        }
-    }
+    const Forces forces = calculateForces(position);
+    // Each device follows the later of the common ramp (start, sudden
+    // settings change) and its own since it was last opened.
+    const qint64 now = m_clock();
+    const float common = rampFactor(now - m_rampStart);
+    writeJoystickDirectControl(ramped(forces, std::min(common, rampFactor(now - m_joystickRampStart))));
+    writeRudderDirectControl(ramped(forces, std::min(common, rampFactor(now - m_rudderRampStart))));
+}
 
-    writeJoystickDirectControl(forces);
-    writeRudderDirectControl(forces);
+float MainBackgroundThread::rampFactor(qint64 sinceRampStart)
+{
+    if (sinceRampStart > RampDurationMs)
+        return 1.0f;
+    // A clock that went backwards counts as the ramp's start.
+    return float(std::max<qint64>(sinceRampStart, 0)) / float(RampDurationMs);
+}
+
+Forces MainBackgroundThread::ramped(Forces forces, float factor)
+{
+    if (factor >= 1.0f)
+        return forces;
+    for (AxisForces &axis : forces.axes) {
+        axis.force *= factor;
+        axis.periodic *= factor;
+        axis.spring *= factor;
+    }
+    return forces;
 }
 
 uint32_t MainBackgroundThread::readVersion(HidDevice *device)

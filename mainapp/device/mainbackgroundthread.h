@@ -113,6 +113,9 @@ private slots:
     void writeDirectXOverride();
 
 private:
+    // 0 at the ramp's start, rising linearly to 1 after RampDurationMs.
+    static float rampFactor(qint64 sinceRampStart);
+    static Forces ramped(Forces forces, float factor);
     qint64 effectTime() const;
     uint32_t readVersion(HidDevice *device);
     // Reads a position report; false when the read failed and the device was dropped.
@@ -125,6 +128,10 @@ private:
     MillisecondClock m_clock;
     qint64 m_effectClockStart = 0;
     qint64 m_rampStart = 0;
+    // A device that comes back gets its forces ramped in afresh, as at start:
+    // the stick may be deflected against a strong spring when it returns.
+    qint64 m_joystickRampStart = 0;
+    qint64 m_rudderRampStart = 0;
     bool m_started = false;
     QTimer *m_outputTimer;
 

@@ -78,6 +78,8 @@ void VirtualKestroxDevice::clearWrittenReports()
 int VirtualKestroxDevice::featureReport(unsigned char *data, std::size_t length)
 {
     QMutexLocker lock(&m_mutex);
+    if (!m_hostOpen)
+        ++m_closedHandleUses;
     if (!m_plugged || !m_open || m_failReads || length < 1)
         return -1;
     const unsigned char id = data[0];
@@ -101,6 +103,8 @@ int VirtualKestroxDevice::featureReport(unsigned char *data, std::size_t length)
 int VirtualKestroxDevice::write(const unsigned char *data, std::size_t length)
 {
     QMutexLocker lock(&m_mutex);
+    if (!m_hostOpen)
+        ++m_closedHandleUses;
     if (!m_plugged || !m_open)
         return -1;
     StoredReport &slot = m_history[std::size_t(m_writtenCount % m_history.size())];
@@ -108,6 +112,12 @@ int VirtualKestroxDevice::write(const unsigned char *data, std::size_t length)
     std::memcpy(slot.bytes.data(), data, slot.length);
     ++m_writtenCount;
     return int(length);
+}
+
+int VirtualKestroxDevice::closedHandleUses() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_closedHandleUses;
 }
 
 std::shared_ptr<VirtualHidTransport> VirtualHidTransport::withJoystickAndRudder()
@@ -143,6 +153,7 @@ HidDevice *VirtualHidTransport::open(quint16 vendorId, quint16 productId)
         QMutexLocker lock(&device->m_mutex);
         if (device->m_productId == productId && device->m_plugged) {
             device->m_open = true;
+            device->m_hostOpen = true;
             return reinterpret_cast<HidDevice *>(device.get());
         }
     }
@@ -163,5 +174,8 @@ void VirtualHidTransport::close(HidDevice *device)
 {
     auto *virtualDevice = reinterpret_cast<VirtualKestroxDevice *>(device);
     QMutexLocker lock(&virtualDevice->m_mutex);
+    if (!virtualDevice->m_hostOpen)
+        ++virtualDevice->m_closedHandleUses;
+    virtualDevice->m_hostOpen = false;
     virtualDevice->m_open = false;
 }

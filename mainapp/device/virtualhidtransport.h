@@ -42,6 +42,9 @@ public:
     // Every report written since creation or the last clear, kept or not.
     quint64 writtenCount() const;
     void clearWrittenReports();
+    // Reads, writes and closes through a handle the host had already closed
+    // (or never opened); the real library would use freed memory there.
+    int closedHandleUses() const;
 
 private:
     friend class VirtualHidTransport;
@@ -54,6 +57,8 @@ private:
     bool m_plugged = true;
     bool m_open = false;
     bool m_failReads = false;
+    bool m_hostOpen = false; // the host holds a handle, whether or not the device is still there
+    int m_closedHandleUses = 0;
     std::array<float, 2> m_position{};
     std::array<float, 2> m_offset{};
     // A ring of fixed slots, allocated once: writing a report allocates nothing.

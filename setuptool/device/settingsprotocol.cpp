@@ -65,22 +65,43 @@ void sendRecord(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand c
     sendPacket(usb, handle, packet);
 }
 
+namespace {
+
+class SystemBusyWaitClock final : public BusyWaitClock
+{
+public:
+    SystemBusyWaitClock() { m_timer.start(); }
+    qint64 nowMs() override { return m_timer.elapsed(); }
+    void pauseMs(int ms) override { QThread::msleep(ulong(std::max(ms, 0))); }
+
+private:
+    QElapsedTimer m_timer;
+};
+
+} // namespace
+
+BusyWaitClock &systemBusyWaitClock()
+{
+    static SystemBusyWaitClock clock;
+    return clock;
+}
+
 BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, libusb_device_handle *handle, BusyWaitTiming timing)
 {
     if (!handle)
         return BusyWaitResult::DeviceGone;
-    QElapsedTimer elapsed;
-    elapsed.start();
+    BusyWaitClock &clock = timing.clock ? *timing.clock : systemBusyWaitClock();
+    const qint64 started = clock.nowMs();
     ReportBuffer state;
     for (;;) {
         const int result = readFeatureReport(usb, handle, SettingsReportId::DeviceStateReport, state);
         if (result < 0)
             return BusyWaitResult::DeviceGone;
-        QThread::msleep(ulong(std::max(timing.pauseMs, 0)));
+        clock.pauseMs(timing.pauseMs);
         // An empty answer says nothing about the state: keep asking.
         if (result > 0 && state[0] == 0)
             return BusyWaitResult::Ready;
-        if (elapsed.elapsed() >= timing.limitMs) {
+        if (clock.nowMs() - started >= timing.limitMs) {
             qCWarning(lcSetup) << "device still busy after" << timing.limitMs << "ms";
             return BusyWaitResult::TimedOut;
         }
@@ -95,4 +116,5 @@ void registerSetupMetaTypes()
     qRegisterMetaType<QMap<int, DeviceInfoTypeDef>>("QMap<int,DeviceInfoTypeDef>");
     qRegisterMetaType<libusb_device_handle *>("libusb_device_handle*");
     qRegisterMetaType<BusyWaitResult>("BusyWaitResult");
+    qRegisterMetaType<SettingsWrite>("SettingsWrite");
 }

@@ -45,10 +45,27 @@ enum class BusyWaitResult
     TimedOut,   // still busy when the time limit ran out
 };
 
+// Time as the busy wait sees it. Tests pass one whose pause only moves its
+// own time on, so that a wait of the full limit takes no real time.
+class BusyWaitClock
+{
+public:
+    virtual ~BusyWaitClock() = default;
+    // Milliseconds on a monotonic clock.
+    virtual qint64 nowMs() = 0;
+    virtual void pauseMs(int ms) = 0;
+};
+
+// The monotonic system clock and a real sleep.
+BusyWaitClock &systemBusyWaitClock();
+
 struct BusyWaitTiming
 {
-    int pauseMs = 100;  // after every state read
-    int limitMs = 5000; // a device busy for longer is given up on
+    int pauseMs = 100; // after every state read
+    // A flash write of the settings takes seconds; a device busy for longer
+    // than this is given up on.
+    int limitMs = 30000;
+    BusyWaitClock *clock = nullptr; // null: the system clock
 };
 
 // Reads the device state report until it says ready, pausing after every read
@@ -57,8 +74,17 @@ struct BusyWaitTiming
 BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, libusb_device_handle *handle,
                                   BusyWaitTiming timing = {});
 
+// Which kind of write a request was: apply changes what the device uses now,
+// save also stores it in permanent memory.
+enum class SettingsWrite
+{
+    Apply,
+    Save,
+};
+
 Q_DECLARE_METATYPE(BusyWaitResult)
+Q_DECLARE_METATYPE(SettingsWrite)
 
 // Registers the records, the connected-devices map, the device handle and
-// BusyWaitResult under their own names for queued connections.
+// BusyWaitResult and SettingsWrite under their own names for queued connections.
 void registerSetupMetaTypes();

@@ -132,39 +132,44 @@ void SettingsUiBackgroundThread::readHardwareSettings(int pid)
 }
 
 void SettingsUiBackgroundThread::writeRecord(int pid, DeviceCommand command, const void *record, int length,
-                                             bool save)
+                                             SettingsWrite write)
 {
     QMutexLocker lock(&m_lock);
-    libusb_device_handle *handle = openHandle(pid);
-    if (!handle)
-        return;
-    sendRecord(*m_usb, handle, command, record, length);
-    // Saving what the device did not take over, or while it is still busy,
-    // would store the wrong settings.
-    if (awaitDeviceNotBusy(handle) != BusyWaitResult::Ready || !save)
-        return;
-    sendCommandReport(*m_usb, handle, DeviceCommand::SaveSettings);
-    awaitDeviceNotBusy(handle);
+    BusyWaitResult result = BusyWaitResult::DeviceGone;
+    if (libusb_device_handle *handle = openHandle(pid)) {
+        sendRecord(*m_usb, handle, command, record, length);
+        result = awaitDeviceNotBusy(handle);
+        // Saving what the device did not take over, or while it is still
+        // busy, would store the wrong settings.
+        if (result == BusyWaitResult::Ready && write == SettingsWrite::Save) {
+            sendCommandReport(*m_usb, handle, DeviceCommand::SaveSettings);
+            result = awaitDeviceNotBusy(handle);
+        }
+    }
+    if (result != BusyWaitResult::Ready)
+        qCInfo(lcSetup) << (write == SettingsWrite::Save ? "save" : "apply") << "on device" << Qt::hex << pid
+                        << "not completed:" << (result == BusyWaitResult::TimedOut ? "still busy" : "gone");
+    emit settingsWriteEnded(pid, write, result);
 }
 
 void SettingsUiBackgroundThread::applyEffectSettings(int pid, EffectSettingsTypeDef settings)
 {
-    writeRecord(pid, DeviceCommand::WriteEffectSettings, &settings, sizeof settings, false);
+    writeRecord(pid, DeviceCommand::WriteEffectSettings, &settings, sizeof settings, SettingsWrite::Apply);
 }
 
 void SettingsUiBackgroundThread::saveEffectsSettings(int pid, EffectSettingsTypeDef settings)
 {
-    writeRecord(pid, DeviceCommand::WriteEffectSettings, &settings, sizeof settings, true);
+    writeRecord(pid, DeviceCommand::WriteEffectSettings, &settings, sizeof settings, SettingsWrite::Save);
 }
 
 void SettingsUiBackgroundThread::applyHardwareSettings(int pid, HardwareSettingsTypeDef settings)
 {
-    writeRecord(pid, DeviceCommand::WriteHardwareSettings, &settings, sizeof settings, false);
+    writeRecord(pid, DeviceCommand::WriteHardwareSettings, &settings, sizeof settings, SettingsWrite::Apply);
 }
 
 void SettingsUiBackgroundThread::saveHardwareSettings(int pid, HardwareSettingsTypeDef settings)
 {
-    writeRecord(pid, DeviceCommand::WriteHardwareSettings, &settings, sizeof settings, true);
+    writeRecord(pid, DeviceCommand::WriteHardwareSettings, &settings, sizeof settings, SettingsWrite::Save);
 }
 
 BusyWaitResult SettingsUiBackgroundThread::awaitDeviceNotBusy(libusb_device_handle *device)
@@ -184,8 +189,10 @@ BusyWaitResult SettingsUiBackgroundThread::awaitDeviceNotBusy(libusb_device_hand
 void SettingsUiBackgroundThread::saveSettingsRequest(int pid)
 {
     QMutexLocker lock(&m_lock);
+    BusyWaitResult result = BusyWaitResult::DeviceGone;
     if (libusb_device_handle *handle = openHandle(pid)) {
         sendCommandReport(*m_usb, handle, DeviceCommand::SaveSettings);
-        awaitDeviceNotBusy(handle);
+        result = awaitDeviceNotBusy(handle);
     }
+    emit settingsWriteEnded(pid, SettingsWrite::Save, result);
 }

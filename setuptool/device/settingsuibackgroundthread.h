@@ -49,6 +49,11 @@ signals:
     // At the end of every busy wait, with the product id of the device
     // (-1 for a handle that is not open) and how the wait ended.
     void busyWaitEnded(int pid, BusyWaitResult result);
+    // At the end of every apply or save request, whether or not the device
+    // was open: Ready when the device took the write over (and, for a save,
+    // stored it), otherwise why it did not. DeviceGone also stands for a
+    // device that was not open at all.
+    void settingsWriteEnded(int pid, SettingsWrite write, BusyWaitResult result);
 
 public slots:
     void start();
@@ -68,7 +73,7 @@ public slots:
 
 private:
     libusb_device_handle *openHandle(int pid) const { return m_handles.value(pid, nullptr); }
-    void writeRecord(int pid, DeviceCommand command, const void *record, int length, bool save);
+    void writeRecord(int pid, DeviceCommand command, const void *record, int length, SettingsWrite write);
     template<typename Record>
     void readRecord(int pid, SettingsReportId report, void (SettingsUiBackgroundThread::*obtained)(Record));
 

@@ -144,6 +144,28 @@ bool VirtualKestroxDevice::isBusy() const
     return m_stuckBusy || m_busyLeft > 0;
 }
 
+void VirtualKestroxDevice::setUnplugAfterTransfers(int transfers)
+{
+    QMutexLocker lock(&m_mutex);
+    m_unplugAfter = transfers;
+    if (m_unplugAfter == 0) {
+        m_plugged = false;
+        m_unplugAfter = -1;
+    }
+}
+
+void VirtualKestroxDevice::setStalledSettingsReads(int reads)
+{
+    QMutexLocker lock(&m_mutex);
+    m_stalledSettingsReads = std::max(reads, 0);
+}
+
+int VirtualKestroxDevice::transfersAnswered() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_transfersAnswered;
+}
+
 EffectSettingsTypeDef VirtualKestroxDevice::effectSettings() const
 {
     QMutexLocker lock(&m_mutex);
@@ -204,6 +226,12 @@ int VirtualKestroxDevice::controlTransfer(quint64 connection, quint8 requestType
     QMutexLocker lock(&m_mutex);
     if (!m_plugged || connection != m_connection)
         return LIBUSB_ERROR_NO_DEVICE;
+    ++m_transfersAnswered;
+    // Pulled out right after this transfer: it still gets its answer.
+    if (m_unplugAfter > 0 && --m_unplugAfter == 0) {
+        m_plugged = false;
+        m_unplugAfter = -1;
+    }
     if (length > 0 && !data)
         return LIBUSB_ERROR_INVALID_PARAM;
     // Only feature reports of interface 0 are served; anything else stalls.
@@ -222,7 +250,13 @@ int VirtualKestroxDevice::getReport(quint8 reportId, unsigned char *data, quint1
     quint8 state = 0;
     const void *source = nullptr;
     int size = 0;
-    switch (SettingsReportId(reportId)) {
+    const auto report = SettingsReportId(reportId);
+    if ((report == SettingsReportId::HardwareSettingsReport || report == SettingsReportId::EffectSettingsReport) &&
+        m_stalledSettingsReads > 0) {
+        --m_stalledSettingsReads;
+        return LIBUSB_ERROR_PIPE;
+    }
+    switch (report) {
     case SettingsReportId::HardwareSettingsReport:
         source = &m_hardware;
         size = sizeof m_hardware;

@@ -39,6 +39,15 @@ public:
     void setStuckBusy(bool stuck);
     bool isBusy() const;
 
+    // Fault hooks. The device leaves the bus by itself once it has answered
+    // `transfers` more control transfers (a negative count: never), so that a
+    // test can pull it out at any point of a transfer sequence.
+    void setUnplugAfterTransfers(int transfers);
+    // The next `reads` GET_REPORTs of a settings record (0x21, 0x22) stall.
+    void setStalledSettingsReads(int reads);
+    // Control transfers answered on this enumeration or any earlier one.
+    int transfersAnswered() const;
+
     EffectSettingsTypeDef effectSettings() const; // what the device uses now
     HardwareSettingsTypeDef hardwareSettings() const;
     EffectSettingsTypeDef savedEffectSettings() const; // permanent memory
@@ -93,4 +102,7 @@ private:
     int m_recordsTaken = 0;
     int m_recordsDropped = 0;
     int m_saves = 0;
+    int m_unplugAfter = -1;
+    int m_stalledSettingsReads = 0;
+    int m_transfersAnswered = 0;
 };

@@ -13,6 +13,9 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QProgressBar>
 #include <QSettings>
 #include <QTimer>
 
@@ -119,6 +122,7 @@ MainWindow::MainWindow(UsbTransport *usb, const QStringList &arguments, QWidget 
     m_ui->devices_combo_box->setCurrentIndex(-1);
     m_ui->devices_combo_box->setPlaceholderText(tr("No compatible devices connected"));
 
+    buildStatusLine();
     connectRequestButtons();
     startWorker();
 
@@ -206,14 +210,14 @@ void MainWindow::connectRequestButtons()
     connect(m_ui->apply_effect_settings_button, &QPushButton::clicked, this, [this] {
         EffectSettingsTypeDef settings;
         m_effects->getSettings(settings);
-        post([pid = m_currentDevice, settings](SettingsUiBackgroundThread *worker) {
+        postWrite(SettingsWrite::Apply, [pid = m_currentDevice, settings](SettingsUiBackgroundThread *worker) {
             worker->applyEffectSettings(pid, settings);
         });
     });
     connect(m_ui->save_effects_settings_button, &QPushButton::clicked, this, [this] {
         EffectSettingsTypeDef settings;
         m_effects->getSettings(settings);
-        post([pid = m_currentDevice, settings](SettingsUiBackgroundThread *worker) {
+        postWrite(SettingsWrite::Save, [pid = m_currentDevice, settings](SettingsUiBackgroundThread *worker) {
             worker->saveEffectsSettings(pid, settings);
         });
     });
@@ -227,14 +231,16 @@ void MainWindow::connectRequestButtons()
         auto *save = child<QPushButton>(this, QStringLiteral("save_hardware_settings_button_") + n);
         connect(read, &QPushButton::clicked, this, [this] { requestHardwareSettings(m_currentDevice); });
         connect(apply, &QPushButton::clicked, this, [this] {
-            post([pid = m_currentDevice, settings = hardwareSettings()](SettingsUiBackgroundThread *worker) {
-                worker->applyHardwareSettings(pid, settings);
-            });
+            postWrite(SettingsWrite::Apply,
+                      [pid = m_currentDevice, settings = hardwareSettings()](SettingsUiBackgroundThread *worker) {
+                          worker->applyHardwareSettings(pid, settings);
+                      });
         });
         connect(save, &QPushButton::clicked, this, [this] {
-            post([pid = m_currentDevice, settings = hardwareSettings()](SettingsUiBackgroundThread *worker) {
-                worker->saveHardwareSettings(pid, settings);
-            });
+            postWrite(SettingsWrite::Save,
+                      [pid = m_currentDevice, settings = hardwareSettings()](SettingsUiBackgroundThread *worker) {
+                          worker->saveHardwareSettings(pid, settings);
+                      });
         });
         m_hardwareWriteButtons << apply << save;
     }
@@ -258,7 +264,110 @@ void MainWindow::connectRequestButtons()
             [this](const HardwareSettingsTypeDef &settings) { m_receivedHardware = settings; });
     connect(m_worker, &SettingsUiBackgroundThread::connectedDevices, this,
             &MainWindow::updateConnectedDevices);
+    connect(m_worker, &SettingsUiBackgroundThread::settingsWriteEnded, this, &MainWindow::settingsWriteEnded);
     updateRequestButtons();
+}
+
+void MainWindow::buildStatusLine()
+{
+    m_statusLine = new QWidget(m_ui->centralwidget);
+    m_statusLine->setObjectName(QStringLiteral("device_status_line"));
+    auto *layout = new QHBoxLayout(m_statusLine);
+    layout->setContentsMargins(0, 0, 0, 0);
+    // Writes run on the worker's thread and a flash write may take many
+    // seconds: the window stays usable and shows that it is still waiting.
+    m_busyIndicator = new QProgressBar(m_statusLine);
+    m_busyIndicator->setObjectName(QStringLiteral("busy_indicator"));
+    m_busyIndicator->setRange(0, 0);
+    m_busyIndicator->setTextVisible(false);
+    m_busyIndicator->setMaximumWidth(80);
+    m_busyIndicator->hide();
+    m_statusText = new QLabel(m_statusLine);
+    m_statusText->setObjectName(QStringLiteral("device_status_text"));
+    m_statusText->setWordWrap(true);
+    m_statusText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_readAgainButton = new QPushButton(tr("Read again"), m_statusLine);
+    m_readAgainButton->setObjectName(QStringLiteral("read_again_button"));
+    m_readAgainButton->hide();
+    connect(m_readAgainButton, &QPushButton::clicked, this, &MainWindow::readAgain);
+    layout->addWidget(m_busyIndicator);
+    layout->addWidget(m_statusText, 1);
+    layout->addWidget(m_readAgainButton);
+    m_ui->main_column->insertWidget(m_ui->main_column->indexOf(m_ui->main_tab_widget) + 1, m_statusLine);
+    m_statusLine->hide();
+}
+
+void MainWindow::showStatus(StatusKind kind, const QString &text)
+{
+    m_statusKind = kind;
+    m_statusText->setText(text);
+    m_readAgainButton->setVisible(kind == StatusKind::ReadFailed);
+    m_busyIndicator->setVisible(m_pendingWrites > 0);
+    m_statusLine->setVisible(kind != StatusKind::None || m_pendingWrites > 0);
+}
+
+template<typename Write>
+void MainWindow::postWrite(SettingsWrite write, Write request)
+{
+    ++m_pendingWrites;
+    showStatus(StatusKind::Busy, write == SettingsWrite::Save
+                                     ? tr("Saving settings to the controller's permanent memory...")
+                                     : tr("Applying settings to the controller..."));
+    post(request);
+}
+
+void MainWindow::settingsWriteEnded(int pid, SettingsWrite write, BusyWaitResult result)
+{
+    m_pendingWrites = std::max(m_pendingWrites - 1, 0);
+    qCDebug(lcSetup) << "write to device" << Qt::hex << pid << "ended";
+    const bool save = write == SettingsWrite::Save;
+    switch (result) {
+    case BusyWaitResult::Ready:
+        // A write still queued keeps its busy text.
+        if (m_pendingWrites > 0 && m_statusKind == StatusKind::Busy)
+            return;
+        showStatus(StatusKind::WriteResult, save ? tr("Settings saved to the controller's permanent memory.")
+                                                 : tr("Settings applied to the controller."));
+        return;
+    case BusyWaitResult::TimedOut:
+        showStatus(StatusKind::WriteResult,
+                   save ? tr("The controller stayed busy: settings were not saved to the controller's "
+                             "permanent memory.")
+                        : tr("The controller stayed busy: settings may not have been applied."));
+        return;
+    case BusyWaitResult::DeviceGone:
+        showStatus(StatusKind::WriteResult,
+                   save ? tr("The controller is not connected: settings were not saved to the controller's "
+                             "permanent memory.")
+                        : tr("The controller is not connected: settings were not applied."));
+        return;
+    }
+}
+
+void MainWindow::readFailed(int pid)
+{
+    qCInfo(lcSetup) << "settings of device" << Qt::hex << pid << "could not be read";
+    QString text;
+    if (m_effectsReadFailed && m_hardwareReadFailed)
+        text = tr("Reading the settings from the controller failed; apply and save stay off until they are read.");
+    else if (m_effectsReadFailed)
+        text = tr("Reading the effects settings from the controller failed; apply and save stay off until "
+                  "they are read.");
+    else
+        text = tr("Reading the hardware settings from the controller failed; apply and save stay off until "
+                  "they are read.");
+    showStatus(StatusKind::ReadFailed, text);
+}
+
+void MainWindow::readAgain()
+{
+    if (m_currentDevice < 0)
+        return;
+    showStatus(StatusKind::None, QString());
+    if (m_effectsReadFailed)
+        requestEffectSettings(m_currentDevice);
+    if (m_hardwareReadFailed)
+        requestHardwareSettings(m_currentDevice);
 }
 
 void MainWindow::startWorker()
@@ -298,21 +407,35 @@ void MainWindow::requestHardwareSettings(int pid)
 void MainWindow::effectSettingsReadEnded(int pid)
 {
     const std::optional<EffectSettingsTypeDef> settings = std::exchange(m_receivedEffects, std::nullopt);
-    if (!settings || pid != m_currentDevice)
+    if (pid != m_currentDevice)
         return;
+    m_effectsReadFailed = !settings;
+    if (!settings) {
+        readFailed(pid);
+        return;
+    }
     m_effects->setSettings(*settings);
     m_effectsLoaded = true;
     updateRequestButtons();
+    if (m_statusKind == StatusKind::ReadFailed && !m_hardwareReadFailed)
+        showStatus(StatusKind::None, QString());
 }
 
 void MainWindow::hardwareSettingsReadEnded(int pid)
 {
     const std::optional<HardwareSettingsTypeDef> settings = std::exchange(m_receivedHardware, std::nullopt);
-    if (!settings || pid != m_currentDevice)
+    if (pid != m_currentDevice)
         return;
+    m_hardwareReadFailed = !settings;
+    if (!settings) {
+        readFailed(pid);
+        return;
+    }
     showHardwareSettings(*settings);
     m_hardwareLoaded = true;
     updateRequestButtons();
+    if (m_statusKind == StatusKind::ReadFailed && !m_effectsReadFailed)
+        showStatus(StatusKind::None, QString());
 }
 
 void MainWindow::showHardwareSettings(const HardwareSettingsTypeDef &settings)
@@ -395,6 +518,11 @@ void MainWindow::clearSelection()
                       : tr("No compatible devices connected"));
     setTabsVisible(false);
     setDeviceButtonsVisible(false);
+    // What a write did not do stays in view; a failed read of a device no
+    // longer selected does not matter any more.
+    m_effectsReadFailed = m_hardwareReadFailed = false;
+    if (m_statusKind == StatusKind::ReadFailed)
+        showStatus(StatusKind::None, QString());
 }
 
 void MainWindow::on_devices_combo_box_activated(int index)
@@ -413,6 +541,9 @@ void MainWindow::selectDevice(int productId)
     m_currentDevice = productId;
     m_effectsLoaded = false;
     m_hardwareLoaded = false;
+    m_effectsReadFailed = m_hardwareReadFailed = false;
+    if (m_statusKind == StatusKind::ReadFailed)
+        showStatus(StatusKind::None, QString());
     updateRequestButtons();
     showPagesFor(m_connectedDevices.value(productId).deviceType);
     requestEffectSettings(productId);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "settingsprotocol.h"
 #include "settingsrecords.h"
 
 #include <QIcon>
@@ -17,6 +18,8 @@ class FullEffectSettingsWidget;
 class FullHardwareSettingsWidget;
 class QCheckBox;
 class QComboBox;
+class QLabel;
+class QProgressBar;
 class QPushButton;
 class QSpinBox;
 class SettingsUiBackgroundThread;
@@ -67,6 +70,9 @@ public slots:
     void updateConnectedDevices(const QMap<int, DeviceInfoTypeDef> &devices);
     void on_dfu_mode_button_clicked();
 
+private slots:
+    void settingsWriteEnded(int pid, SettingsWrite write, BusyWaitResult result);
+
 private:
     struct AnalogAxisElements
     {
@@ -82,6 +88,7 @@ private:
     void buildGpioPage();
     void buildButtonsPage();
     void connectRequestButtons();
+    void buildStatusLine();
     void startWorker();
 
     void selectDevice(int productId);
@@ -91,8 +98,23 @@ private:
     void setDeviceButtonsVisible(bool visible);
     void updateRequestButtons();
 
+    // Status line under the pages: what the device is doing and what did
+    // not happen. A read failure offers to read again.
+    enum class StatusKind
+    {
+        None,
+        Busy,
+        WriteResult,
+        ReadFailed,
+    };
+    void showStatus(StatusKind kind, const QString &text);
+    void readFailed(int pid);
+    void readAgain();
+
     template<typename Request>
     void post(Request request);
+    template<typename Write>
+    void postWrite(SettingsWrite write, Write request);
     void requestEffectSettings(int pid);
     void requestHardwareSettings(int pid);
     void effectSettingsReadEnded(int pid);
@@ -129,4 +151,17 @@ private:
     QList<QPushButton *> m_effectsWriteButtons;
     QList<QPushButton *> m_hardwareWriteButtons;
     QString m_loggedDevices;
+
+    // Apply and save requests posted and not yet ended; meanwhile no other
+    // request is offered.
+    int m_pendingWrites = 0;
+    // Reads of the selected device that delivered nothing.
+    bool m_effectsReadFailed = false;
+    bool m_hardwareReadFailed = false;
+    StatusKind m_statusKind = StatusKind::None;
+    QWidget *m_statusLine = nullptr;
+    QProgressBar *m_busyIndicator = nullptr;
+    QLabel *m_statusText = nullptr;
+    QPushButton *m_readAgainButton = nullptr;
+    QList<QPushButton *> m_readButtons;
 };

@@ -5,6 +5,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
+
 using namespace DeviceReports;
 
 namespace {
@@ -197,9 +200,100 @@ private slots:
         QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, 40.0f);
     }
 
+    // Devices pulled out (or falling silent) and put back 1000 times while the
+    // loop runs with a spring at 50 % deflection (+40 kg joystick roll, -40 kg
+    // rudder): each one is back within the reconnect period of 101 ticks,
+    // its forces ramp in from zero again while the other device keeps full
+    // force, nothing is sent through a closed handle and every value sent is finite.
+    void unplugAndReplugSoak()
+    {
+        Rig rig;
+        QSignalSpy joystickDrops(rig.worker.get(), &MainBackgroundThread::joystickDisconnected);
+        QSignalSpy rudderDrops(rig.worker.get(), &MainBackgroundThread::rudderDisconnected);
+        QSignalSpy joystickReturns(rig.worker.get(), &MainBackgroundThread::joystickConnected);
+        QSignalSpy rudderReturns(rig.worker.get(), &MainBackgroundThread::rudderConnected);
+        rig.joystick->setPosition(0, 0.5f);
+        rig.rudder->setPosition(0, -0.5f);
+        rig.worker->changeSettingsModerately(springSettings(-0.8f));
+        rig.tick();
+        rig.now += 2500; // past the ramp of the start
+        rig.tick();
+        QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, 40.0f);
+        QCOMPARE(Rig::lastFirstSlot(*rig.rudder).force, -40.0f);
+
+        constexpr int Cycles = 1000;
+        int longestReturn = 0;
+        for (int cycle = 0; cycle < Cycles; ++cycle) {
+            const bool joystickOut = cycle % 3 != 1;
+            const bool rudderOut = cycle % 3 != 0;
+            const bool silent = cycle % 2 == 1; // stops answering instead of leaving the bus
+            QList<VirtualKestroxDevice *> out;
+            if (joystickOut)
+                out << rig.joystick.get();
+            if (rudderOut)
+                out << rig.rudder.get();
+            for (VirtualKestroxDevice *device : std::as_const(out))
+                silent ? device->setFailReads(true) : device->setPlugged(false);
+            const qsizetype joystickDropsBefore = joystickDrops.size();
+            const qsizetype rudderDropsBefore = rudderDrops.size();
+            rig.now += 10;
+            rig.tick(); // the failed read drops it at once
+            QCOMPARE(joystickDrops.size(), joystickDropsBefore + (joystickOut ? 1 : 0));
+            QCOMPARE(rudderDrops.size(), rudderDropsBefore + (rudderOut ? 1 : 0));
+
+            // Out for 0 to 149 ticks, then back.
+            for (int t = 0; t < cycle % 150; ++t) {
+                rig.now += 10;
+                rig.tick();
+            }
+            for (VirtualKestroxDevice *device : std::as_const(out))
+                silent ? device->setFailReads(false) : device->setPlugged(true);
+            // A silent device stays on the bus, so it may have been opened
+            // (and dropped again) meanwhile; back means open now.
+            const auto allBack = [&out] {
+                return std::all_of(out.cbegin(), out.cend(), [](VirtualKestroxDevice *d) { return d->isOpen(); });
+            };
+            int ticks = 0;
+            while (!allBack() && ticks <= 101) {
+                rig.now += 10;
+                rig.tick();
+                ++ticks;
+            }
+            QVERIFY2(ticks <= 101, qPrintable(QStringLiteral("cycle %1: back after %2 ticks").arg(cycle).arg(ticks)));
+            longestReturn = std::max(longestReturn, ticks);
+
+            // A quarter of the force 500 ms after the return, full after 2 s;
+            // a device that stayed keeps its full force.
+            rig.now += 500;
+            rig.tick();
+            QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, joystickOut ? 10.0f : 40.0f);
+            QCOMPARE(Rig::lastFirstSlot(*rig.rudder).force, rudderOut ? -10.0f : -40.0f);
+            rig.now += 1500;
+            rig.tick();
+            QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, 40.0f);
+            QCOMPARE(Rig::lastFirstSlot(*rig.rudder).force, -40.0f);
+
+            for (VirtualKestroxDevice *device : {rig.joystick.get(), rig.rudder.get()}) {
+                const QList<Report> sent = Rig::directControls(*device);
+                for (const Report &report : sent) {
+                    for (int offset = 2; offset + 4 <= 65; offset += 4)
+                        QVERIFY(std::isfinite(floatAt(report, offset)));
+                }
+                device->clearWrittenReports();
+            }
+        }
+        QCOMPARE(rig.joystick->closedHandleUses(), 0);
+        QCOMPARE(rig.rudder->closedHandleUses(), 0);
+        QVERIFY(joystickDrops.size() >= 2 * Cycles / 3 + 1); // cycles 0, 2, 3, 5, ... 999
+        QVERIFY(joystickReturns.size() > 2 * Cycles / 3 && rudderReturns.size() > 2 * Cycles / 3);
+        QVERIFY(longestReturn <= 101);
+        qInfo("%d cycles; longest return %d ticks", Cycles, longestReturn);
+    }
+
     void periodicIsNotLimited()
     {
         Rig rig;
+        rig.tick(); // connects; a connection ramps in like the start
         rig.now += 3000;
         EffectsSettings settings;
         settings[0].on_ground_shaker.active = true;
@@ -217,6 +311,7 @@ private slots:
     void telemetryOverride()
     {
         Rig rig;
+        rig.tick(); // connects; a connection ramps in like the start
         rig.now += 3000;
         QSignalSpy telemetrySpy(rig.worker.get(), &MainBackgroundThread::telemetryChanged);
         MSFSTelemetry live;

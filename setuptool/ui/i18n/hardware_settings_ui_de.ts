@@ -569,5 +569,53 @@
         <source>Select compatible device (%1 connected)</source>
         <translation>Kompatibles Gerät auswählen (%1 angeschlossen)</translation>
     </message>
+    <message>
+        <source>Read again</source>
+        <translation>Erneut lesen</translation>
+    </message>
+    <message>
+        <source>Saving settings to the controller&apos;s permanent memory...</source>
+        <translation>Einstellungen werden dauerhaft im Controller gespeichert...</translation>
+    </message>
+    <message>
+        <source>Applying settings to the controller...</source>
+        <translation>Einstellungen werden im Controller angewendet...</translation>
+    </message>
+    <message>
+        <source>Settings saved to the controller&apos;s permanent memory.</source>
+        <translation>Einstellungen dauerhaft im Controller gespeichert.</translation>
+    </message>
+    <message>
+        <source>Settings applied to the controller.</source>
+        <translation>Einstellungen im Controller angewendet.</translation>
+    </message>
+    <message>
+        <source>The controller stayed busy: settings were not saved to the controller&apos;s permanent memory.</source>
+        <translation>Der Controller blieb beschäftigt: Die Einstellungen wurden nicht dauerhaft im Controller gespeichert.</translation>
+    </message>
+    <message>
+        <source>The controller stayed busy: settings may not have been applied.</source>
+        <translation>Der Controller blieb beschäftigt: Die Einstellungen wurden möglicherweise nicht angewendet.</translation>
+    </message>
+    <message>
+        <source>The controller is not connected: settings were not saved to the controller&apos;s permanent memory.</source>
+        <translation>Der Controller ist nicht verbunden: Die Einstellungen wurden nicht dauerhaft im Controller gespeichert.</translation>
+    </message>
+    <message>
+        <source>The controller is not connected: settings were not applied.</source>
+        <translation>Der Controller ist nicht verbunden: Die Einstellungen wurden nicht angewendet.</translation>
+    </message>
+    <message>
+        <source>Reading the settings from the controller failed; apply and save stay off until they are read.</source>
+        <translation>Die Einstellungen konnten nicht vom Controller gelesen werden; Anwenden und Speichern bleiben gesperrt, bis sie gelesen sind.</translation>
+    </message>
+    <message>
+        <source>Reading the effects settings from the controller failed; apply and save stay off until they are read.</source>
+        <translation>Die Effekteinstellungen konnten nicht vom Controller gelesen werden; Anwenden und Speichern bleiben gesperrt, bis sie gelesen sind.</translation>
+    </message>
+    <message>
+        <source>Reading the hardware settings from the controller failed; apply and save stay off until they are read.</source>
+        <translation>Die Hardwareeinstellungen konnten nicht vom Controller gelesen werden; Anwenden und Speichern bleiben gesperrt, bis sie gelesen sind.</translation>
+    </message>
 </context>
 </TS>

@@ -2,7 +2,9 @@
 #include "settingsuibackgroundthread.h"
 #include "virtualusbtransport.h"
 
+#include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QRegularExpression>
 #include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTest>
@@ -58,6 +60,26 @@ struct ThreadedWorker
 
     QThread thread;
     SettingsUiBackgroundThread *worker;
+};
+
+// Time that moves on only by the busy wait's own pauses, so that a wait of
+// the full bound costs no real time. A hook sees every pause.
+class SteppingClock final : public BusyWaitClock
+{
+public:
+    qint64 nowMs() override { return m_now; }
+    void pauseMs(int ms) override
+    {
+        m_now += ms;
+        ++m_pauses;
+        if (onPause)
+            onPause(m_pauses);
+    }
+    std::function<void(int pauses)> onPause;
+
+private:
+    qint64 m_now = 7'000'000;
+    int m_pauses = 0;
 };
 
 } // namespace
@@ -319,6 +341,77 @@ private slots:
         QCOMPARE(m_joystick->saves(), result == BusyWaitResult::Ready ? 1 : 0);
         if (result == BusyWaitResult::Ready)
             QCOMPARE(recordBytes(m_joystick->savedEffectSettings()), recordBytes(sampleEffects()));
+    }
+
+    // The production bound (100 ms pauses, 30 s) seen through a clock that
+    // only the pauses move: 30000 / 100 = 300 state reads at most.
+    void writeOutcomeAtTheBusyBound_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<int>("busyReads");   // busy answers after each write
+        QTest::addColumn<int>("unplugPause"); // pause after which it is pulled out; 0 never
+        QTest::addColumn<BusyWaitResult>("result");
+        QTest::addColumn<int>("stateReads");
+        QTest::addColumn<int>("saves");
+        QTest::newRow("apply, ready at 29.9 s") << false << 299 << 0 << BusyWaitResult::Ready << 300 << 0;
+        QTest::newRow("apply, busy for 30 s") << false << 300 << 0 << BusyWaitResult::TimedOut << 300 << 0;
+        // Ready after the record (300 reads), then the save's own wait.
+        QTest::newRow("save, ready at 29.9 s twice") << true << 299 << 0 << BusyWaitResult::Ready << 600 << 1;
+        // Never ready for the record: the save command is not sent at all.
+        QTest::newRow("save, busy for 30 s") << true << 300 << 0 << BusyWaitResult::TimedOut << 300 << 0;
+        QTest::newRow("save, pulled out while busy")
+            << true << 300 << 150 << BusyWaitResult::DeviceGone << 151 << 0;
+        QTest::newRow("apply, pulled out while busy")
+            << false << 300 << 1 << BusyWaitResult::DeviceGone << 2 << 0;
+    }
+
+    void writeOutcomeAtTheBusyBound()
+    {
+        QFETCH(bool, save);
+        QFETCH(int, busyReads);
+        QFETCH(int, unplugPause);
+        QFETCH(BusyWaitResult, result);
+        QFETCH(int, stateReads);
+        QFETCH(int, saves);
+        SteppingClock clock;
+        clock.onPause = [this, unplugPause](int pauses) {
+            if (pauses == unplugPause)
+                m_joystick->unplug();
+        };
+        BusyWaitTiming timing;
+        timing.clock = &clock;
+        m_worker->setBusyWaitTiming(timing);
+        QVERIFY(poll().contains(JoystickProductId));
+        m_joystick->setBusyReads(busyReads);
+        m_bus->setRecording(true);
+        QSignalSpy ended(m_worker.get(), &SettingsUiBackgroundThread::settingsWriteEnded);
+        QElapsedTimer real;
+        real.start();
+        if (result == BusyWaitResult::TimedOut)
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("still busy after 30000 ms")));
+        save ? m_worker->saveHardwareSettings(JoystickProductId, sampleHardware())
+             : m_worker->applyHardwareSettings(JoystickProductId, sampleHardware());
+        QVERIFY(real.elapsed() < 5000);
+
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.at(0).at(0).toInt(), JoystickProductId);
+        QCOMPARE(ended.at(0).at(1).value<SettingsWrite>(), save ? SettingsWrite::Save : SettingsWrite::Apply);
+        QCOMPARE(ended.at(0).at(2).value<BusyWaitResult>(), result);
+        int reads = 0;
+        for (const VirtualTransfer &t : m_bus->transfers())
+            reads += t.requestType == 0xA1 && t.value == 0x0324 ? 1 : 0;
+        QCOMPARE(reads, stateReads);
+        QCOMPARE(m_joystick->saves(), saves);
+        QVERIFY(!m_worker->isBusy());
+    }
+
+    void writeToDeviceNotOpenIsReportedAsGone()
+    {
+        QSignalSpy ended(m_worker.get(), &SettingsUiBackgroundThread::settingsWriteEnded);
+        m_worker->saveEffectsSettings(JoystickProductId, sampleEffects());
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.at(0).at(2).value<BusyWaitResult>(), BusyWaitResult::DeviceGone);
+        QCOMPARE(m_joystick->transfersAnswered(), 0);
     }
 
     void timerPollsOnWorkerThread()

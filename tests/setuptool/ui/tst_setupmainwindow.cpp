@@ -6,7 +6,12 @@
 #include "virtualusbtransport.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QLabel>
+#include <QThread>
+#include <QTimer>
+#include <QTranslator>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPushButton>
@@ -31,6 +36,20 @@ int kindOf(int productId)
     return int(std::find(KestroxProductIds.begin(), KestroxProductIds.end(), productId) -
                KestroxProductIds.begin());
 }
+
+// Busy-wait time that stands still until the test moves it on. A pause only
+// yields briefly, so a device that stays busy keeps the worker waiting for as
+// long as the test likes, and the 30 s bound passes in no real time.
+class HeldClock final : public BusyWaitClock
+{
+public:
+    qint64 nowMs() override { return m_now.load(); }
+    void pauseMs(int) override { QThread::usleep(200); }
+    void advance(qint64 ms) { m_now += ms; }
+
+private:
+    std::atomic<qint64> m_now = 0;
+};
 
 } // namespace
 
@@ -403,7 +422,272 @@ private slots:
         QVERIFY(!rudder->isInDfuMode());
     }
 
+    // What the user sees while the device is busy, and afterwards what did
+    // not happen. The bound is the production one: 100 ms pauses, 30 s.
+    void busyWaitSeenByUser_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("ending"); // "busy", "unplugged" or "ready"
+        QTest::addColumn<bool>("german");
+        QTest::addColumn<QString>("waiting");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<int>("saves");
+        const QString save = QStringLiteral("save_effects_settings_button");
+        const QString apply = QStringLiteral("apply_hardware_settings_button_1");
+        const QString saving = QStringLiteral("Saving settings to the controller's permanent memory...");
+        const QString applying = QStringLiteral("Applying settings to the controller...");
+        const QString savingDe = QStringLiteral("Einstellungen werden dauerhaft im Controller gespeichert...");
+        QTest::newRow("save, stays busy")
+            << save << "busy" << false << saving
+            << "The controller stayed busy: settings were not saved to the controller's permanent memory." << 0;
+        QTest::newRow("save, stays busy, German")
+            << save << "busy" << true << savingDe
+            << QString::fromUtf8("Der Controller blieb beschäftigt: Die Einstellungen wurden nicht dauerhaft im "
+                                 "Controller gespeichert.")
+            << 0;
+        QTest::newRow("save, unplugged")
+            << save << "unplugged" << false << saving
+            << "The controller is not connected: settings were not saved to the controller's permanent memory."
+            << 0;
+        QTest::newRow("save, unplugged, German")
+            << save << "unplugged" << true << savingDe
+            << QString::fromUtf8("Der Controller ist nicht verbunden: Die Einstellungen wurden nicht dauerhaft im "
+                                 "Controller gespeichert.")
+            << 0;
+        QTest::newRow("save, ready after 29.9 s")
+            << save << "ready" << false << saving << "Settings saved to the controller's permanent memory." << 1;
+        QTest::newRow("apply, stays busy")
+            << apply << "busy" << false << applying
+            << "The controller stayed busy: settings may not have been applied." << 0;
+        QTest::newRow("apply, unplugged") << apply << "unplugged" << false << applying
+                                          << "The controller is not connected: settings were not applied." << 0;
+    }
+
+    void busyWaitSeenByUser()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, ending);
+        QFETCH(bool, german);
+        QFETCH(QString, waiting);
+        QFETCH(QString, outcome);
+        QFETCH(int, saves);
+        if (german)
+            installGerman();
+        m_bus->addKestroxDevices();
+        VirtualKestroxDevice *joystick = m_bus->device(JoystickProductId);
+        startAndSelect(JoystickProductId);
+        HeldClock clock;
+        m_window->worker()->setBusyWaitTiming(BusyWaitTiming{100, 30000, &clock});
+        QVERIFY(element("device_status_line")->isHidden());
+
+        joystick->setStuckBusy(true);
+        if (ending == QLatin1String("busy"))
+            QTest::ignoreMessage(QtWarningMsg, "device still busy after 30000 ms");
+        element<QPushButton>(button)->click();
+        QTRY_VERIFY(m_window->worker()->isBusy());
+        QVERIFY(!element("busy_indicator")->isHidden());
+        QCOMPARE(statusText(), waiting);
+        // The interface thread keeps serving events meanwhile.
+        bool served = false;
+        QTimer::singleShot(0, m_window.get(), [&served] { served = true; });
+        QTRY_VERIFY(served);
+        tabs()->setCurrentIndex(2);
+        QCOMPARE(tabs()->currentIndex(), 2);
+        // 29.9 s are still inside the bound.
+        clock.advance(29900);
+        QTest::qWait(20);
+        QVERIFY(m_window->worker()->isBusy());
+        QCOMPARE(statusText(), waiting);
+
+        if (ending == QLatin1String("busy"))
+            clock.advance(100);
+        else if (ending == QLatin1String("unplugged"))
+            joystick->unplug();
+        else
+            joystick->setStuckBusy(false);
+        QTRY_COMPARE(statusText(), outcome);
+        QVERIFY(!m_window->worker()->isBusy());
+        QVERIFY(element("busy_indicator")->isHidden());
+        QVERIFY(element("read_again_button")->isHidden());
+        QCOMPARE(joystick->saves(), saves);
+        if (ending == QLatin1String("unplugged")) {
+            // The device leaves the list; what did not happen stays in view.
+            poll();
+            QCOMPARE(m_window->currentDevice(), -1);
+            QVERIFY(!element("device_status_line")->isHidden());
+            QCOMPARE(statusText(), outcome);
+        }
+    }
+
+    // A read that fails says so and offers to read again, instead of only
+    // leaving apply and save disabled.
+    void failedReadOffersToReadAgain_data()
+    {
+        QTest::addColumn<int>("stalledReads"); // effects are read first, then hardware
+        QTest::addColumn<bool>("german");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("both") << 2 << false
+                              << "Reading the settings from the controller failed; apply and save stay off until "
+                                 "they are read.";
+        QTest::newRow("both, German")
+            << 2 << true
+            << "Die Einstellungen konnten nicht vom Controller gelesen werden; Anwenden und Speichern bleiben "
+               "gesperrt, bis sie gelesen sind.";
+        QTest::newRow("effects only") << 1 << false
+                                      << "Reading the effects settings from the controller failed; apply and save "
+                                         "stay off until they are read.";
+    }
+
+    void failedReadOffersToReadAgain()
+    {
+        QFETCH(int, stalledReads);
+        QFETCH(bool, german);
+        QFETCH(QString, message);
+        if (german)
+            installGerman();
+        m_bus->addKestroxDevices();
+        startWindow();
+        poll();
+        m_bus->device(JoystickProductId)->setStalledSettingsReads(stalledReads);
+        const QRegularExpression notRead(QStringLiteral("settings report 2[12] of device 58f9 not read"));
+        for (int i = 0; i < stalledReads; ++i)
+            QTest::ignoreMessage(QtWarningMsg, notRead);
+        select(JoystickProductId);
+        QTRY_COMPARE(statusText(), message);
+        QVERIFY(!element("read_again_button")->isHidden());
+        QVERIFY(!element("apply_effect_settings_button")->isEnabled());
+        QVERIFY(!element("save_effects_settings_button")->isEnabled());
+        QTRY_COMPARE(element("apply_hardware_settings_button_1")->isEnabled(), stalledReads < 2);
+        QCOMPARE(element<QPushButton>("read_again_button")->text(),
+                 german ? QStringLiteral("Erneut lesen") : QStringLiteral("Read again"));
+
+        element<QPushButton>("read_again_button")->click();
+        waitForSettings();
+        QVERIFY(element("device_status_line")->isHidden());
+        QCOMPARE(element<QSpinBox>("motion_range_axis0")->value(), 30); // the joystick's factory range
+    }
+
+    // The joystick leaves the bus after every possible number of answered
+    // transfers of every sequence, busy waits included, 200 times: the
+    // window keeps serving events, says what did not happen, the worker drops
+    // the device and finds it again, and the list follows.
+    void deviceGoneDuringEverySequence()
+    {
+        struct Sequence
+        {
+            const char *button;
+            int transfers; // answered when nothing goes wrong
+            const char *message; // shown once the device is gone; null: none
+        };
+        // Records: 384 bytes -> 7 packets + terminator, 512 -> 9 + terminator;
+        // the virtual device answers busy twice after a write, so each wait
+        // costs 3 state reads here.
+        const Sequence sequences[] = {
+            {"read_effects_settings_button", 1,
+             "Reading the effects settings from the controller failed; apply and save stay off until they are "
+             "read."},
+            {"read_hardware_settings_button_2", 1,
+             "Reading the hardware settings from the controller failed; apply and save stay off until they are "
+             "read."},
+            {"apply_effect_settings_button", 8 + 3, "The controller is not connected: settings were not applied."},
+            {"save_effects_settings_button", 8 + 3 + 1 + 3,
+             "The controller is not connected: settings were not saved to the controller's permanent memory."},
+            {"apply_hardware_settings_button_3", 10 + 3,
+             "The controller is not connected: settings were not applied."},
+            {"save_hardware_settings_button_1", 10 + 3 + 1 + 3,
+             "The controller is not connected: settings were not saved to the controller's permanent memory."},
+            {"reboot_button", 1, nullptr},
+            {"dfu_mode_button", 1, nullptr},
+        };
+        m_bus->addKestroxDevices();
+        VirtualKestroxDevice *joystick = m_bus->device(JoystickProductId);
+        startAndSelect(JoystickProductId);
+        QLoggingCategory::setFilterRules(QStringLiteral("kestrox.setup.info=false\nkestrox.setup.warning=false"));
+        const auto restoreLogging = qScopeGuard(
+            [] { QLoggingCategory::setFilterRules(QStringLiteral("kestrox.setup.info=false")); });
+
+        constexpr int Rounds = 200;
+        for (int round = 0; round < Rounds; ++round) {
+            const Sequence &sequence = sequences[round % std::size(sequences)];
+            const int answered = (round / int(std::size(sequences))) % sequence.transfers;
+            const int before = joystick->transfersAnswered();
+            joystick->setUnplugAfterTransfers(answered);
+            element<QPushButton>(sequence.button)->click();
+            if (sequence.message)
+                QVERIFY(settle([&] { return statusText() == QLatin1String(sequence.message); }));
+            poll(); // queued behind the request on the worker's thread
+            QCOMPARE(joystick->transfersAnswered() - before, answered);
+            QVERIFY(!m_window->worker()->isBusy());
+            QCOMPARE(m_window->currentDevice(), -1);
+            QVERIFY(isComboItemHidden(deviceList(), kindOf(JoystickProductId)));
+            QVERIFY(element("busy_indicator")->isHidden());
+
+            joystick->plug();
+            poll();
+            QVERIFY(!isComboItemHidden(deviceList(), kindOf(JoystickProductId)));
+            select(JoystickProductId);
+            QVERIFY(settle([this] {
+                return element("apply_effect_settings_button")->isEnabled() &&
+                       element("apply_hardware_settings_button_1")->isEnabled();
+            }));
+        }
+        QCOMPARE(m_bus->misuseCount(), 0);
+    }
+
+    // Every text the status line can show is in the compiled German
+    // translation (an unfinished one would not be).
+    void statusTextsTranslated()
+    {
+        QTranslator german;
+        QVERIFY(german.load(QStringLiteral(KESTROX_SETUP_QM_DIR "/hardware_settings_ui_de.qm")));
+        const char *const texts[] = {
+            "Read again",
+            "Saving settings to the controller's permanent memory...",
+            "Applying settings to the controller...",
+            "Settings saved to the controller's permanent memory.",
+            "Settings applied to the controller.",
+            "The controller stayed busy: settings were not saved to the controller's permanent memory.",
+            "The controller stayed busy: settings may not have been applied.",
+            "The controller is not connected: settings were not saved to the controller's permanent memory.",
+            "The controller is not connected: settings were not applied.",
+            "Reading the settings from the controller failed; apply and save stay off until they are read.",
+            "Reading the effects settings from the controller failed; apply and save stay off until they are read.",
+            "Reading the hardware settings from the controller failed; apply and save stay off until they are "
+            "read.",
+        };
+        for (const char *text : texts) {
+            const QString translated = german.translate("MainWindow", text);
+            QVERIFY2(!translated.isEmpty() && translated != QLatin1String(text), text);
+        }
+    }
+
 private:
+    void installGerman()
+    {
+        QVERIFY(QDir().mkpath(QStringLiteral("i18n")));
+        QVERIFY(QFile::copy(QStringLiteral(KESTROX_SETUP_QM_DIR "/hardware_settings_ui_de.qm"),
+                            QStringLiteral("i18n/hardware_settings_ui_de.qm")));
+        QSettings(QDir::current().filePath(QStringLiteral("config.ini")), QSettings::IniFormat)
+            .setValue(QStringLiteral("UI/lang"), QStringLiteral("de"));
+    }
+
+    // Serves the window's events until `done` holds, without the 50 ms steps
+    // of QTRY, so that hundreds of rounds take seconds.
+    template<typename Done>
+    static bool settle(Done done)
+    {
+        QDeadlineTimer deadline(5000);
+        while (!done()) {
+            if (deadline.hasExpired())
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+            QThread::usleep(100);
+        }
+        return true;
+    }
+
+    QString statusText() const { return element<QLabel>("device_status_text")->text(); }
+
     void startWindow(const QStringList &arguments = {ProgramName})
     {
         m_window = std::make_unique<MainWindow>(m_bus.get(), arguments);
@@ -420,7 +704,7 @@ private:
             // Queued behind the device list the poll just sent to the window.
             QMetaObject::invokeMethod(window, [seen] { *seen = true; });
         });
-        QTRY_VERIFY(*seen);
+        QVERIFY(settle([&seen] { return seen->load(); }));
     }
 
     void select(int productId)
