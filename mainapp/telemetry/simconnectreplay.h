@@ -52,15 +52,18 @@ private:
     Tap m_tap;
 };
 
-// A simulator that always accepts the client and answers with the recorded
-// messages as they fall due, one per call.
+// A simulator that answers with the recorded messages as they fall due, one
+// per call.
 class ReplaySimConnect final : public SimConnectApi
 {
 public:
     void push(const QByteArray &message) { m_due.append(message); }
 
+    // Connects once the recording holds MSFS messages, as MSFS would.
     SimConnect::HResult open(SimConnect::Handle *handle, const char *) override
     {
+        if (m_due.isEmpty())
+            return -1;
         *handle = this;
         return 0;
     }

@@ -71,6 +71,7 @@ void TelemetryThread::createSources(bool replay)
             &TelemetryThread::condor2TelemetryChanged);
     connect(xplane, &TelemetrySourceXPlane::telemetryChanged, this, &TelemetryThread::xplaneTelemetryChanged);
 
+    applyClock();
     if (replay) {
         for (int i = 1; i < Telemetry::SourceCount; ++i)
             m_sources[i]->enterReplay();
@@ -131,6 +132,17 @@ void TelemetryThread::start()
 void TelemetryThread::setClock(MillisecondClock clock)
 {
     m_clock = std::move(clock);
+    applyClock();
+}
+
+void TelemetryThread::applyClock()
+{
+    for (int i = 1; i < Telemetry::SourceCount; ++i) {
+        if (auto *udp = qobject_cast<TelemetrySourceUdp *>(m_sources[i]))
+            udp->setClock(m_clock);
+        else if (auto *xplane = qobject_cast<TelemetrySourceXPlane *>(m_sources[i]))
+            xplane->setClock(m_clock);
+    }
 }
 
 void TelemetryThread::startRecording(const QString &path)
@@ -212,9 +224,17 @@ void TelemetryThread::stopReplay()
                                   : QStringLiteral("replay of %1 stopped: %2").arg(m_replayPath, m_replayDamage));
 }
 
+void TelemetryThread::reportRecordingAndReplay()
+{
+    if (m_recording.isOpen())
+        emit recordingChanged(true, m_recording.path());
+    if (m_replay)
+        emit replayChanged(true, m_replayPath);
+}
+
 void TelemetryThread::advanceReplay()
 {
-    const double elapsed = double(m_clock() - m_replayStartedAt) * m_replaySpeed;
+    bool startedOver = false; // a recording with no entries must not loop forever
     for (;;) {
         if (!m_replayPending) {
             RawTelemetryEntry entry;
@@ -230,7 +250,8 @@ void TelemetryThread::advanceReplay()
                 // Everything is out: once the source has ended by its silence,
                 // start over or go back to the live simulators.
                 if (m_activeSource == Telemetry::TELEMETRY_SOURCE_NONE) {
-                    if (m_replayLoop && m_replayDamage.isEmpty()) {
+                    if (m_replayLoop && m_replayDamage.isEmpty() && !startedOver) {
+                        startedOver = true;
                         m_replay->rewind();
                         m_replayStartedAt = m_clock();
                         continue;
@@ -240,7 +261,8 @@ void TelemetryThread::advanceReplay()
                 return;
             }
         }
-        if (double(m_replayPending->timeMs) > elapsed)
+        // Recorded time reached at this speed (the start moves when a loop begins again).
+        if (double(m_replayPending->timeMs) > double(m_clock() - m_replayStartedAt) * m_replaySpeed)
             return;
         const RawTelemetryEntry entry = *std::exchange(m_replayPending, std::nullopt);
         if (entry.kind == RawTelemetryEntry::SimConnectMessage) {

@@ -88,6 +88,9 @@ public slots:
     bool startReplay(const QString &path, double speed = 1.0, bool loop = false);
     // Back to the live simulators.
     void stopReplay();
+    // Says again whether a recording or a replay runs (for a window that
+    // connected after they began).
+    void reportRecordingAndReplay();
 
 private slots:
     void onTimeout();
@@ -98,6 +101,8 @@ private:
     void replaceSources(bool replay);
     void record(Telemetry::Source source, RawTelemetryEntry::Kind kind, quint16 port, const QByteArray &payload);
     void advanceReplay();
+    // The sources that judge silence take the thread's clock.
+    void applyClock();
 
     QTimer *m_timer;
     Telemetry::Source m_activeSource = Telemetry::TELEMETRY_SOURCE_NONE;

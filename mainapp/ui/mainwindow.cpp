@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "desktopintegration.h"
+#include "telemetryrecordingbar.h"
 #include "uilogging.h"
 
 #include <QAbstractButton>
@@ -86,6 +87,20 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     connect(worker, &MainBackgroundThread::rudderConnected, status, &StatusWidget::connectRudder);
     connect(worker, &MainBackgroundThread::rudderDisconnected, status, &StatusWidget::disconnectRudder);
     connect(worker, &MainBackgroundThread::positionChanged, status, &StatusWidget::changePosition);
+
+    // Recording and replay are the telemetry thread's; a recording or replay
+    // begun from the command line reports itself once these are connected.
+    TelemetryThread *telemetry = worker->telemetryWorker();
+    m_recordingBar = new TelemetryRecordingBar(this);
+    m_recordingBar->setObjectName(QStringLiteral("telemetry_recording_bar"));
+    m_ui->status_column->addWidget(m_recordingBar);
+    connect(m_recordingBar, &TelemetryRecordingBar::startRecording, telemetry, &TelemetryThread::startRecording);
+    connect(m_recordingBar, &TelemetryRecordingBar::stopRecording, telemetry, &TelemetryThread::stopRecording);
+    connect(m_recordingBar, &TelemetryRecordingBar::startReplay, telemetry, &TelemetryThread::startReplay);
+    connect(m_recordingBar, &TelemetryRecordingBar::stopReplay, telemetry, &TelemetryThread::stopReplay);
+    connect(telemetry, &TelemetryThread::recordingChanged, m_recordingBar, &TelemetryRecordingBar::changeRecording);
+    connect(telemetry, &TelemetryThread::replayChanged, m_recordingBar, &TelemetryRecordingBar::changeReplay);
+    QMetaObject::invokeMethod(telemetry, &TelemetryThread::reportRecordingAndReplay, Qt::QueuedConnection);
 
     QTimer::singleShot(0, worker, [worker] { worker->start(); });
     m_workerThread = new QThread;

@@ -8,6 +8,7 @@
 #include <QUrl>
 
 class QNetworkAccessManager;
+class TelemetryRecordingBar;
 class QNetworkReply;
 class QThread;
 
@@ -42,6 +43,7 @@ private:
     void requestUpdateManifest();
 
     Ui::MainWindow *m_ui;
+    TelemetryRecordingBar *m_recordingBar;
     QIcon m_icon;
     QNetworkReply *m_updateReply = nullptr;
     QNetworkAccessManager *m_network;

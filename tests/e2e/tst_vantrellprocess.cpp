@@ -326,6 +326,64 @@ private slots:
         verifyTestJetForces(logPath);
     }
 
+    // Each sample recording replays to its simulator's detection; the
+    // profile written here for that aircraft then reaches the stick.
+    void sampleRecordingsReplay_data()
+    {
+        QTest::addColumn<QString>("sample");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<QString>("aircraft");
+        QTest::addColumn<int>("milliseconds");
+        QTest::newRow("dcs") << QStringLiteral("dcs-touchdown") << 2 << QStringLiteral("F-16C_50") << 6500;
+        QTest::newRow("il2") << QStringLiteral("il2-gear-and-flaps") << 3 << QStringLiteral("Generic warbird") << 5500;
+        QTest::newRow("condor2") << QStringLiteral("condor2-turbulence") << 5 << QStringLiteral("Generic glider")
+                                 << 5300;
+        QTest::newRow("warthunder") << QStringLiteral("warthunder-gap") << 4 << QStringLiteral("Generic warbird")
+                                    << 7500;
+    }
+    void sampleRecordingsReplay()
+    {
+        QFETCH(QString, sample);
+        QFETCH(int, source);
+        QFETCH(QString, aircraft);
+        QFETCH(int, milliseconds);
+        QDir(m_dir.filePath(QStringLiteral("effect_profiles"))).removeRecursively();
+        writeTestJetProfile(QStringLiteral("sample.json"), source, aircraft);
+        const QString logPath = m_dir.filePath(sample + QStringLiteral(".log"));
+        QProcess process;
+        startVantrell(process, {QStringLiteral("--virtual-devices"), QStringLiteral("--device-log"), logPath,
+                                QStringLiteral("--replay"),
+                                QStringLiteral(KESTROX_SAMPLES_DIR "/") + sample + QStringLiteral(".kxrec")});
+        QTRY_VERIFY_WITH_TIMEOUT(!readLog(logPath).isEmpty(), 20000);
+        QTest::qWait(milliseconds);
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        verifyTestJetForces(logPath);
+    }
+
+    void unrecordableOrUnreplayableFilesAreRefused()
+    {
+        QFile existing(m_dir.filePath(QStringLiteral("taken.kxrec")));
+        QVERIFY(existing.open(QIODevice::WriteOnly));
+        existing.write("mine");
+        existing.close();
+        QProcess record;
+        startVantrell(record, {QStringLiteral("--virtual-devices"), QStringLiteral("--record"), existing.fileName()});
+        QVERIFY(record.waitForFinished(20000));
+        QCOMPARE(record.exitCode(), 2);
+        QVERIFY(record.readAllStandardError().contains("already exists"));
+        QFile kept(existing.fileName());
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("mine"));
+
+        QProcess replay;
+        startVantrell(replay, {QStringLiteral("--virtual-devices"), QStringLiteral("--replay"), existing.fileName()});
+        QVERIFY(replay.waitForFinished(20000));
+        QCOMPARE(replay.exitCode(), 2);
+        QVERIFY(replay.readAllStandardError().contains("is not a Kestrox telemetry recording"));
+    }
+
     void unwritableDeviceLogIsAnError()
     {
         QProcess process;
