@@ -53,6 +53,10 @@ MainBackgroundThread::MainBackgroundThread(QObject *parent, MainBackgroundThread
 
     m_outputTimer->setInterval(TickIntervalMs);
     connect(m_outputTimer, &QTimer::timeout, this, &MainBackgroundThread::onTimout);
+    qRegisterMetaType<LiveBatch>("LiveBatch");
+    m_liveTimer = new QTimer(this);
+    m_liveTimer->setInterval(LiveBatchIntervalMs);
+    connect(m_liveTimer, &QTimer::timeout, this, &MainBackgroundThread::emitLiveBatch);
     connect(m_telemetry, &TelemetryThread::telemetryEnded, this, &MainBackgroundThread::telemetryEnded);
     connect(m_telemetry, &TelemetryThread::telemetrySourceChanged, this,
             &MainBackgroundThread::telemetrySourceChanged);
@@ -104,6 +108,7 @@ void MainBackgroundThread::start()
     m_rampStart = m_effectClockStart;
     m_started = true;
     m_outputTimer->start();
+    m_liveTimer->start();
 }
 
 qint64 MainBackgroundThread::effectTime() const
@@ -114,6 +119,7 @@ qint64 MainBackgroundThread::effectTime() const
 void MainBackgroundThread::shutdown()
 {
     m_outputTimer->stop();
+    m_liveTimer->stop();
     const Report rest = directControl({}, {}, {}, {});
     for (HidDevice **device : {&m_joystick, &m_rudder}) {
         if (*device) {
@@ -166,6 +172,8 @@ void MainBackgroundThread::overrideTelemetry(Telemetry telemetry)
 void MainBackgroundThread::acceptLiveRecord(Telemetry::Source source, const Telemetry &record)
 {
     m_source = source;
+    m_recordArrivedAt = m_clock();
+    ++m_recordsSinceTick;
     emit telemetryChanged(record);
 }
 
@@ -321,8 +329,48 @@ void MainBackgroundThread::onTimout()
     // settings change) and its own since it was last opened.
     const qint64 now = m_clock();
     const float common = rampFactor(now - m_rampStart);
-    writeJoystickDirectControl(ramped(forces, std::min(common, rampFactor(now - m_joystickRampStart))));
-    writeRudderDirectControl(ramped(forces, std::min(common, rampFactor(now - m_rudderRampStart))));
+    const Forces joystickForces = ramped(forces, std::min(common, rampFactor(now - m_joystickRampStart)));
+    const Forces rudderForces = ramped(forces, std::min(common, rampFactor(now - m_rudderRampStart)));
+    writeJoystickDirectControl(joystickForces);
+    writeRudderDirectControl(rudderForces);
+
+    LiveSample &sample = m_live.next();
+    sample = LiveSample();
+    sample.timeMs = now;
+    sample.position = {position.roll, position.pitch, position.yaw};
+    sample.joystick = m_joystick != nullptr;
+    sample.rudder = m_rudder != nullptr;
+    if (sample.joystick)
+        noteLive(sample, joystickForces, 0, 2);
+    if (sample.rudder)
+        noteLive(sample, rudderForces, 2, 1);
+    sample.tickIntervalMs = m_lastTickAt < 0 ? 0 : qint32(now - m_lastTickAt);
+    m_lastTickAt = now;
+    if (m_recordArrivedAt >= 0 && (sample.joystick || sample.rudder)) {
+        sample.latencyMs = qint32(now - m_recordArrivedAt);
+        m_recordArrivedAt = -1;
+    }
+    sample.records = m_recordsSinceTick;
+    m_recordsSinceTick = 0;
+}
+
+void MainBackgroundThread::noteLive(LiveSample &sample, const Forces &written, int firstAxis, int axisCount)
+{
+    // As the report encoder writes them: a value that is not finite goes out as 0.
+    const auto encoded = [](float value) { return std::isfinite(value) ? value : 0.0f; };
+    for (int axis = firstAxis; axis < firstAxis + axisCount; ++axis) {
+        sample.force[std::size_t(axis)] = encoded(written[axis].force);
+        sample.spring[std::size_t(axis)] = encoded(written[axis].spring);
+        sample.periodic[std::size_t(axis)] = encoded(written[axis].periodic);
+    }
+}
+
+void MainBackgroundThread::emitLiveBatch()
+{
+    m_live.take(m_liveBatch);
+    m_liveBatch.failedWrites = m_failedWrites;
+    m_liveBatch.source = m_source;
+    emit liveBatchReady(m_liveBatch);
 }
 
 float MainBackgroundThread::rampFactor(qint64 sinceRampStart)
@@ -415,8 +463,8 @@ void MainBackgroundThread::readRudderPosition(PositionInput *position, PositionI
 
 void MainBackgroundThread::write(HidDevice *device, const Report &report)
 {
-    if (device)
-        m_hid->write(device, report.data(), report.size());
+    if (device && m_hid->write(device, report.data(), report.size()) < 0)
+        ++m_failedWrites;
 }
 
 void MainBackgroundThread::writeJoystickDirectControl(Forces forces)

@@ -4,6 +4,7 @@
 #include "effectssettings.h"
 #include "forces.h"
 #include "hidtransport.h"
+#include "livesamples.h"
 #include "telemetry.h"
 #include "telemetrysource.h"
 #include "telemetrythread.h"
@@ -64,6 +65,7 @@ public:
     static constexpr int ReconnectTicks = 100;
     static constexpr int ReadFailureLimit = 100;
     static constexpr float ForceLimit = 100.0f;
+    static constexpr int LiveBatchIntervalMs = 33;
 
 signals:
     void telemetryChanged(Telemetry telemetry);
@@ -75,6 +77,8 @@ signals:
     void rudderDisconnected();
     void positionChanged(PositionInput position);
     void sourceProblemChanged(Telemetry::Source source, QString problem);
+    // About 30 times a second: what the ticks since the last batch wrote.
+    void liveBatchReady(LiveBatch batch);
 
 public slots:
     void changeSettingsSuddenly(EffectsSettings settings);
@@ -99,6 +103,7 @@ public slots:
 private slots:
     Forces calculateForces(PositionInput position);
     void onTimout();
+    void emitLiveBatch();
 
     uint32_t readJoystickVersion();
     void disconnectJoystick();
@@ -123,6 +128,8 @@ private:
     void write(HidDevice *device, const DeviceReports::Report &report);
     const Telemetry &selectedTelemetry() const;
     void acceptLiveRecord(Telemetry::Source source, const Telemetry &record);
+    // Notes what this tick wrote to a device for the live view.
+    void noteLive(LiveSample &sample, const Forces &written, int firstAxis, int axisCount);
 
     std::shared_ptr<HidTransport> m_hid;
     MillisecondClock m_clock;
@@ -162,5 +169,14 @@ private:
     XPlaneTelemetryForceCalculator *m_xplaneCalculator;
 
     TelemetryThread *m_telemetry;
+
+    // For the live view; the tick only fills preallocated slots.
+    QTimer *m_liveTimer;
+    LiveSampleRing m_live;
+    LiveBatch m_liveBatch;
+    qint64 m_lastTickAt = -1;
+    qint64 m_recordArrivedAt = -1; // the newest record not yet used by a tick
+    quint16 m_recordsSinceTick = 0;
+    quint64 m_failedWrites = 0;
     QThread *m_telemetryThread = nullptr;
 };

@@ -31,6 +31,12 @@ bool VirtualKestroxDevice::isOpen() const
     return m_open;
 }
 
+void VirtualKestroxDevice::setFailWrites(bool fail)
+{
+    QMutexLocker lock(&m_mutex);
+    m_failWrites = fail;
+}
+
 void VirtualKestroxDevice::setFailReads(bool fail)
 {
     QMutexLocker lock(&m_mutex);
@@ -105,7 +111,7 @@ int VirtualKestroxDevice::write(const unsigned char *data, std::size_t length)
     QMutexLocker lock(&m_mutex);
     if (!m_hostOpen)
         ++m_closedHandleUses;
-    if (!m_plugged || !m_open)
+    if (!m_plugged || !m_open || m_failWrites)
         return -1;
     StoredReport &slot = m_history[std::size_t(m_writtenCount % m_history.size())];
     slot.length = std::min(length, MaxReportLength);

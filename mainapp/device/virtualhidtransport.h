@@ -33,6 +33,8 @@ public:
     bool isOpen() const;
     // Feature-report reads fail while set (a device that stops answering).
     void setFailReads(bool fail);
+    // Output reports fail while set (a device whose endpoint stalls).
+    void setFailWrites(bool fail);
     // Axis 0 and 1: roll and pitch on the joystick; the rudder uses axis 0 for yaw.
     void setPosition(int axis, float position);
     void setOffset(int axis, float offset);
@@ -57,6 +59,7 @@ private:
     bool m_plugged = true;
     bool m_open = false;
     bool m_failReads = false;
+    bool m_failWrites = false;
     bool m_hostOpen = false; // the host holds a handle, whether or not the device is still there
     int m_closedHandleUses = 0;
     std::array<float, 2> m_position{};

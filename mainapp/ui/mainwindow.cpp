@@ -2,6 +2,7 @@
 #include "ui_mainwindow.h"
 
 #include "desktopintegration.h"
+#include "liveviewwidget.h"
 #include "telemetryrecordingbar.h"
 #include "uilogging.h"
 
@@ -101,6 +102,11 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     connect(telemetry, &TelemetryThread::recordingChanged, m_recordingBar, &TelemetryRecordingBar::changeRecording);
     connect(telemetry, &TelemetryThread::replayChanged, m_recordingBar, &TelemetryRecordingBar::changeReplay);
     QMetaObject::invokeMethod(telemetry, &TelemetryThread::reportRecordingAndReplay, Qt::QueuedConnection);
+
+    m_liveView = new LiveViewWidget(this);
+    m_liveView->setObjectName(QStringLiteral("live_view"));
+    m_ui->tabWidget->addTab(m_liveView, tr("Live"));
+    connect(worker, &MainBackgroundThread::liveBatchReady, m_liveView, &LiveViewWidget::addBatch);
 
     QTimer::singleShot(0, worker, [worker] { worker->start(); });
     m_workerThread = new QThread;

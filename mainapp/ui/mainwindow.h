@@ -8,6 +8,7 @@
 #include <QUrl>
 
 class QNetworkAccessManager;
+class LiveViewWidget;
 class TelemetryRecordingBar;
 class QNetworkReply;
 class QThread;
@@ -44,6 +45,7 @@ private:
 
     Ui::MainWindow *m_ui;
     TelemetryRecordingBar *m_recordingBar;
+    LiveViewWidget *m_liveView;
     QIcon m_icon;
     QNetworkReply *m_updateReply = nullptr;
     QNetworkAccessManager *m_network;

@@ -495,6 +495,55 @@ private slots:
         }
         QCOMPARE(AllocationCounter::stop(), 1);
     }
+
+    // What the live view gets: the values as written, the latency from a
+    // record's arrival to the first tick that used it, and the failures.
+    void liveBatches()
+    {
+        Rig rig;
+        QSignalSpy batches(rig.worker.get(), &MainBackgroundThread::liveBatchReady);
+        rig.joystick->setPosition(1, 0.5f);
+        rig.worker->changeSettingsModerately(springSettings(-0.8f));
+        rig.tick();
+        rig.now += 3000; // past the ramp
+        DCSTelemetry record;
+        record.airspeed = 250;
+        rig.worker->setDcsTelemetry(record);
+        rig.now += 7;
+        rig.tick();
+        rig.now += 10;
+        rig.tick();
+        rig.rudder->setFailWrites(true);
+        rig.now += 10;
+        rig.tick();
+        rig.rudder->setFailWrites(false);
+        QVERIFY(QMetaObject::invokeMethod(rig.worker.get(), "emitLiveBatch", Qt::DirectConnection));
+        QCOMPARE(batches.count(), 1);
+        const LiveBatch batch = batches.first().at(0).value<LiveBatch>();
+        QCOMPARE(batch.count, 4);
+        QCOMPARE(batch.source, Telemetry::TELEMETRY_SOURCE_DCS);
+        const LiveSample &used = batch.samples[1];
+        QCOMPARE(used.latencyMs, 7);
+        QCOMPARE(used.records, quint16(1));
+        QCOMPARE(used.tickIntervalMs, 3007);
+        QCOMPARE(batch.samples[2].latencyMs, -1); // used once
+        // Elevator at 50 % on the curve out = -0.8 x: the spring pushes back
+        // with +40 kg, fully ramped.
+        QCOMPARE(used.force[1], 40.0f);
+        QCOMPARE(used.spring[1], 40.0f);
+        QCOMPARE(used.position[1], 0.5f);
+        QVERIFY(used.joystick && used.rudder);
+        QCOMPARE(batch.failedWrites, quint64(1));
+        // The next batch holds only what came after.
+        rig.rudder->setPlugged(false);
+        rig.now += 10;
+        rig.tick();
+        QVERIFY(QMetaObject::invokeMethod(rig.worker.get(), "emitLiveBatch", Qt::DirectConnection));
+        const LiveBatch next = batches.last().at(0).value<LiveBatch>();
+        QCOMPARE(next.count, 1);
+        QVERIFY(next.samples[0].joystick);
+        QVERIFY(!next.samples[0].rudder);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMainBackgroundThread)
