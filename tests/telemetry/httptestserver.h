@@ -15,6 +15,7 @@ public:
     QByteArray body = "{}";
     int status = 200;
     bool stall = false; // accept, read, never answer
+    bool drop = false;  // accept, read, close without answering
     int requests = 0;
 
     HttpTestServer()
@@ -27,10 +28,11 @@ public:
             }
         });
         m_server.listen(QHostAddress::LocalHost, 0);
+        m_port = m_server.serverPort();
     }
     QUrl url(const QString &path = QStringLiteral("/state")) const
     {
-        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
+        return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_port).arg(path));
     }
     // Stops listening and drops open connections, so the next request is refused.
     void close()
@@ -40,6 +42,8 @@ public:
         for (QTcpSocket *socket : sockets)
             socket->abort();
     }
+    // Listens again on the same port after close(), as a restarted service would.
+    bool reopen() { return m_server.isListening() || m_server.listen(QHostAddress::LocalHost, m_port); }
 
 private:
     void onReadyRead(QTcpSocket *socket)
@@ -52,6 +56,10 @@ private:
         ++requests;
         if (stall)
             return;
+        if (drop) {
+            socket->abort();
+            return;
+        }
         const QByteArray reason = status == 200 ? "OK" : "Error";
         socket->write("HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
                       "\r\nContent-Type: application/json\r\nContent-Length: " +
@@ -59,5 +67,6 @@ private:
     }
 
     QTcpServer m_server;
+    quint16 m_port = 0;
     QHash<QTcpSocket *, QByteArray> m_pending;
 };
