@@ -18,7 +18,6 @@
 namespace {
 
 constexpr auto dcsAppId = "223750";
-constexpr auto il2AppId = "307960";
 const QString scriptName = QStringLiteral("KestroxExport.lua");
 const QString backupSuffix = QStringLiteral(".kestrox-backup");
 
