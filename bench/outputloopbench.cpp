@@ -1,7 +1,8 @@
 // Runs the force output loop for a number of seconds, fed by DCS datagrams
 // sent over the loopback at 50 Hz, and prints how regular its 10 ms tick is,
-// how much CPU the process uses and how its resident memory moves (a soak:
-// run it for half an hour to see growth per hour). Not a test: the figures
+// the time from a datagram sent to the first report computed from it, how
+// much CPU the process uses and how its resident memory moves (a soak: run
+// it for half an hour to see growth per hour). Not a test: the figures
 // depend on the machine.
 //
 //   kestrox-outputloop-bench [seconds] [--hidapi]
@@ -23,6 +24,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <cstdio>
 #include <ctime>
 #include <unistd.h>
@@ -64,6 +67,33 @@ double slope(const std::vector<std::pair<double, double>> &points)
     return d == 0 ? 0 : (n * sxy - sx * sy) / d;
 }
 
+// Stamps every report the worker writes, so that the time from a datagram
+// sent to the first report computed from it can be measured.
+class TimingTransport final : public HidTransport
+{
+public:
+    explicit TimingTransport(std::shared_ptr<HidTransport> inner) : m_inner(std::move(inner)) {}
+    std::function<void()> onWrite; // on the worker's thread
+
+    int init() override { return m_inner->init(); }
+    HidDevice *open(quint16 vendorId, quint16 productId) override { return m_inner->open(vendorId, productId); }
+    int getFeatureReport(HidDevice *device, unsigned char *data, std::size_t length) override
+    {
+        return m_inner->getFeatureReport(device, data, length);
+    }
+    int write(HidDevice *device, const unsigned char *data, std::size_t length) override
+    {
+        const int result = m_inner->write(device, data, length);
+        if (result >= 0 && onWrite)
+            onWrite();
+        return result;
+    }
+    void close(HidDevice *device) override { m_inner->close(device); }
+
+private:
+    std::shared_ptr<HidTransport> m_inner;
+};
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -77,11 +107,12 @@ int main(int argc, char *argv[])
             seconds = argument.toInt();
     }
 
-    std::shared_ptr<HidTransport> hid;
+    std::shared_ptr<HidTransport> devices;
     if (hidapi)
-        hid = createHidapiTransport();
+        devices = createHidapiTransport();
     else
-        hid = VirtualHidTransport::withJoystickAndRudder();
+        devices = VirtualHidTransport::withJoystickAndRudder();
+    auto hid = std::make_shared<TimingTransport>(devices);
     TelemetryEndpoints endpoints;
     endpoints.dcsPort = 0;
     endpoints.il2Port = 0;
@@ -113,15 +144,54 @@ int main(int argc, char *argv[])
             effect->total_effect_strength = 50;
         }
     }
-    // A DCS flight, 50 datagrams a second: airspeed, climb, AoA, G, gear, airbrake, flaps.
+    QElapsedTimer clock;
+    clock.start();
+    // Everything the run measures is stored in memory touched up front, so
+    // that the resident-memory figures show the program, not the bench.
+    const std::size_t capacity = std::size_t(seconds) * 200 + 1000;
+    std::vector<qint64> tickTimes(capacity, 0);
+    std::size_t ticks = 0;
+    std::vector<std::atomic<qint64>> sentAt(capacity);
+    std::vector<qint64> latencies(capacity, 0);
+    std::size_t latencyCount = 0;
+    std::atomic<qint64> sequence{0};
+    qint64 arrived = -1; // worker thread: the newest datagram's number, not yet written
+
+    // A DCS flight, 50 datagrams a second: airspeed, climb, AoA, G, gear,
+    // airbrake, flaps. The airspeed, 100 to 899 km/h, numbers the datagram.
     QUdpSocket simulator;
     QTimer sendTimer;
+    sendTimer.setTimerType(Qt::PreciseTimer);
     sendTimer.setInterval(20);
     QObject::connect(&sendTimer, &QTimer::timeout, &simulator, [&] {
-        static const QByteArray line = "BenchJet;300;2.5;6;1.5;1;0.2;0.5;85;0";
+        const qint64 n = sequence.load();
+        if (std::size_t(n) >= capacity)
+            return;
+        const QByteArray line = "BenchJet;" + QByteArray::number(100 + n % 800) + ";2.5;6;1.5;1;0.2;0.5;85;0";
+        sentAt[std::size_t(n)] = clock.nsecsElapsed();
+        sequence = n + 1;
         simulator.writeDatagram(line, QHostAddress::LocalHost, dcsPort);
     });
     sendTimer.start();
+    QObject::connect(
+        worker, &MainBackgroundThread::telemetryChanged, worker,
+        [&](const Telemetry &t) {
+            // The newest datagram whose airspeed matches.
+            const qint64 newest = sequence.load() - 1;
+            for (qint64 n = newest; n >= 0 && n > newest - 800; --n) {
+                if (100 + n % 800 == qint64(t.airspeed)) {
+                    arrived = n;
+                    break;
+                }
+            }
+        },
+        Qt::DirectConnection);
+    hid->onWrite = [&] {
+        if (arrived >= 0 && latencyCount < capacity) {
+            latencies[latencyCount++] = clock.nsecsElapsed() - sentAt[std::size_t(arrived)];
+            arrived = -1;
+        }
+    };
 
     // Resident memory once a second; the first ten seconds are the warm-up.
     std::vector<std::pair<double, double>> memory;
@@ -132,13 +202,13 @@ int main(int argc, char *argv[])
         memory.emplace_back(double(memoryClock.elapsed()) / 1000.0, residentMegabytes());
     });
 
-    std::vector<qint64> tickTimes;
-    tickTimes.reserve(std::size_t(seconds) * 200);
-    QElapsedTimer clock;
-    clock.start();
     QObject::connect(
         worker, &MainBackgroundThread::positionChanged, worker,
-        [&](const PositionInput &) { tickTimes.push_back(clock.nsecsElapsed()); }, Qt::DirectConnection);
+        [&](const PositionInput &) {
+            if (ticks < capacity)
+                tickTimes[ticks++] = clock.nsecsElapsed();
+        },
+        Qt::DirectConnection);
 
     QThread thread;
     QTimer::singleShot(0, worker, [&] {
@@ -164,7 +234,7 @@ int main(int argc, char *argv[])
     delete worker;
 
     std::vector<double> intervals;
-    for (std::size_t i = 1; i < tickTimes.size(); ++i)
+    for (std::size_t i = 1; i < ticks; ++i)
         intervals.push_back(double(tickTimes[i] - tickTimes[i - 1]) / 1e6);
     if (intervals.empty()) {
         std::fprintf(stderr, "no ticks measured\n");
@@ -173,9 +243,20 @@ int main(int argc, char *argv[])
     std::sort(intervals.begin(), intervals.end());
     auto percentile = [&](double p) { return intervals[std::size_t(p * double(intervals.size() - 1))]; };
     std::printf("device path: %s\n", hidapi ? "hidapi" : "virtual joystick and rudder");
-    std::printf("ticks: %zu in %.1f s\n", tickTimes.size(), wallSeconds);
+    std::printf("ticks: %zu in %.1f s\n", ticks, wallSeconds);
     std::printf("tick interval ms: median %.3f, p99 %.3f, max %.3f\n", percentile(0.5), percentile(0.99),
                 intervals.back());
+    if (latencyCount > 0) {
+        std::vector<double> ms;
+        for (std::size_t i = 0; i < latencyCount; ++i)
+            ms.push_back(double(latencies[i]) / 1e6);
+        std::sort(ms.begin(), ms.end());
+        double sum = 0;
+        for (double v : ms)
+            sum += v;
+        std::printf("latency ms, datagram sent to report written (%zu datagrams): mean %.2f, p99 %.2f, max %.2f\n",
+                    ms.size(), sum / double(ms.size()), ms[std::size_t(0.99 * double(ms.size() - 1))], ms.back());
+    }
     std::printf("process CPU: %.2f ms per second of wall time (%.2f %%)\n", cpu / wallSeconds * 1000.0,
                 cpu / wallSeconds * 100.0);
 
