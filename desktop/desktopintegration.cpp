@@ -1,11 +1,30 @@
 #include "desktopintegration.h"
 
+#include <QApplication>
 #include <QCommandLineOption>
 #include <QDir>
 #include <QFile>
 #include <QStandardPaths>
 
 namespace DesktopIntegration {
+
+bool asksForHelpOrVersion(int argc, char *argv[])
+{
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray argument(argv[i]);
+        if (argument == "-h" || argument == "--help" || argument == "--help-all" || argument == "-v" ||
+            argument == "--version")
+            return true;
+    }
+    return false;
+}
+
+std::unique_ptr<QCoreApplication> createApplication(int &argc, char *argv[])
+{
+    if (asksForHelpOrVersion(argc, argv))
+        return std::make_unique<QCoreApplication>(argc, argv);
+    return std::make_unique<QApplication>(argc, argv);
+}
 
 QCommandLineOption userDataFolderOption()
 {

@@ -3,10 +3,22 @@
 #include <QIcon>
 #include <QString>
 
+#include <memory>
+
+class QCoreApplication;
+
 class QCommandLineParser;
 class QCommandLineOption;
 
 namespace DesktopIntegration {
+
+// True when the command line asks only for --help or --version, which must
+// answer on a terminal without a display: no window system is needed.
+bool asksForHelpOrVersion(int argc, char *argv[]);
+
+// The application object: a plain core application for --help and
+// --version, the widgets application otherwise.
+std::unique_ptr<QCoreApplication> createApplication(int &argc, char *argv[]);
 
 // The option the menu entries start the programs with.
 QCommandLineOption userDataFolderOption();

@@ -56,7 +56,7 @@ bool parseHostAndPort(const QString &text, QHostAddress &address, quint16 &port)
 }
 
 // Parses the command line; on a usage error prints it and returns false.
-bool parseOptions(const QApplication &app, Options &options)
+bool parseOptions(const QCoreApplication &app, Options &options)
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Force feedback for Kestrox flight controls."));
@@ -183,9 +183,10 @@ int main(int argc, char *argv[])
     if (const int setup = runSimulatorSetupCommand(argc, argv); setup >= 0)
         return setup;
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kestrox-vantrell"));
-    QApplication::setApplicationVersion(QString::number(MainWindow::Version));
+    const std::unique_ptr<QCoreApplication> application = DesktopIntegration::createApplication(argc, argv);
+    QCoreApplication &app = *application;
+    QCoreApplication::setApplicationName(QStringLiteral("kestrox-vantrell"));
+    QCoreApplication::setApplicationVersion(QString::number(MainWindow::Version));
 
     QGuiApplication::setDesktopFileName(QStringLiteral("com.kestrox.Vantrell"));
     Options options;

@@ -11,9 +11,10 @@
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("kestrox-setup"));
-    QApplication::setApplicationVersion(QStringLiteral(KESTROX_RELEASE));
+    const std::unique_ptr<QCoreApplication> application = DesktopIntegration::createApplication(argc, argv);
+    QCoreApplication &app = *application;
+    QCoreApplication::setApplicationName(QStringLiteral("kestrox-setup"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(KESTROX_RELEASE));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
