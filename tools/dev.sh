@@ -6,6 +6,7 @@
 #   tools/dev.sh run       install, build (build/) and start kestrox-vantrell
 #   tools/dev.sh test      install, build with sanitizers (build-test/) and run ctest
 #   tools/dev.sh package   install, build (build-package/) and make the Debian package kestrox_*.deb
+#   tools/dev.sh fuzz [S]  build the libFuzzer targets (build-fuzz/) and run each for S seconds (60)
 #
 # Extra arguments after "run" go to kestrox-vantrell.
 set -euo pipefail
@@ -81,6 +82,10 @@ test)
     cd "$here/build-test"
     ctest --output-on-failure -j "$jobs"
     ;;
+fuzz)
+    install_deps
+    exec "$here/tools/fuzz.sh" "$@"
+    ;;
 package)
     install_deps
     configure_and_build build-package -DCMAKE_BUILD_TYPE=Release -DKESTROX_BUILD_TESTS=OFF \
@@ -93,7 +98,7 @@ package)
     fi
     ;;
 *)
-    echo "usage: $0 install|run|test|package [arguments for kestrox-vantrell]" >&2
+    echo "usage: $0 install|run|test|package|fuzz [arguments]" >&2
     exit 64
     ;;
 esac

@@ -51,6 +51,7 @@ export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 
 failed=0
+crashed=0
 summary=()
 for target in "${targets[@]}"; do
     binary="$build/tests/fuzz/$target"
@@ -82,6 +83,7 @@ for target in "${targets[@]}"; do
     crash=$(find "$run/artifacts" -type f | head -n 1)
     if [ -n "$crash" ] || [ "$status" -ne 0 ]; then
         failed=1
+        crashed=$((crashed + 1))
         crash=${crash:-"(exit status $status, see $run/log)"}
         grep -m 3 -E 'ERROR: |FUZZ ASSERTION|runtime error' "$run/log" | sed 's/^/    /' || true
     else
@@ -94,4 +96,5 @@ done
 echo
 echo "Fuzzing summary ($seconds s per target):"
 printf '%s\n' "${summary[@]}"
+echo "fuzz: $((${#targets[@]} - crashed)) passed, $crashed failed"
 exit "$failed"

@@ -1,12 +1,13 @@
 // Renders the documentation pictures of the effects editor offscreen:
 //   kestrox_render_screenshots <directory>
-// writes axis-effects-editor.png, curve-editor.png and main-window.png into
-// the directory.
+// writes axis-effects-editor.png, curve-editor.png, main-window.png and
+// live-view.png into the directory.
 
 #include "axiseffectswidget.h"
 #include "curveeditor.h"
 #include "curveeditordialog.h"
 #include "effectsprofile.h"
+#include "liveviewwidget.h"
 #include "mainwindow.h"
 #include "profilefile.h"
 #include "qcustomplotmarker.h"
@@ -138,5 +139,42 @@ int main(int argc, char *argv[])
     window.resize(1500, 820);
     QTest::qWait(200);
     written = save(&window, QDir(output), QStringLiteral("main-window.png")) && written;
+    window.hide();
+
+    // The Live tab during 12 s of a made-up flight: the stick swept through
+    // its travel against a progressive spring, a stall buffet in the middle,
+    // and the ramp of the first 2 s.
+    LiveViewWidget live;
+    live.resize(1200, 760);
+    live.show();
+    if (!QTest::qWaitForWindowExposed(&live))
+        return 1;
+    for (int tick = 0; tick < 1200; tick += 4) {
+        LiveBatch batch;
+        batch.source = Telemetry::TELEMETRY_SOURCE_DCS;
+        batch.count = 4;
+        for (int i = 0; i < 4; ++i) {
+            LiveSample &sample = batch.samples[std::size_t(i)];
+            const double t = double(tick + i) / 100.0;
+            const float ramp = float(std::min(1.0, t / 2.0));
+            sample.timeMs = qint64((tick + i) * 10);
+            sample.joystick = sample.rudder = true;
+            sample.tickIntervalMs = 10 + ((tick + i) % 37 == 0 ? 1 : 0);
+            sample.latencyMs = (tick + i) % 2 ? 8 + (tick + i) % 13 : -1;
+            sample.records = quint16((tick + i) % 2);
+            for (int axis = 0; axis < 3; ++axis) {
+                const float position = float(std::sin(t * (0.6 + 0.25 * axis)) * (0.8 - 0.2 * axis));
+                const float spring = -std::copysign(std::pow(std::abs(position), 1.8f) * 60.0f, position) * ramp;
+                const float buffet = (axis == 1 && t > 6 && t < 9) ? ((tick + i) % 6 < 3 ? 4.0f : -4.0f) * ramp : 0;
+                sample.position[std::size_t(axis)] = position;
+                sample.spring[std::size_t(axis)] = spring;
+                sample.periodic[std::size_t(axis)] = buffet;
+                sample.force[std::size_t(axis)] = spring + buffet;
+            }
+        }
+        live.addBatch(batch);
+    }
+    QTest::qWait(700); // the figures refresh twice a second
+    written = save(&live, QDir(output), QStringLiteral("live-view.png")) && written;
     return written ? 0 : 1;
 }
