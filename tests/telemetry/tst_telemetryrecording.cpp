@@ -78,6 +78,21 @@ QByteArray dcsLine(int i, int onGround)
     return QStringLiteral("TestJet;%1;-2.5;4;1.2;1;0;0.5;80;%2").arg(300 + i).arg(onGround).toUtf8();
 }
 
+// A recording of `count` DCS datagrams `stepMs` apart (the encoder's bytes
+// are checked by hand above, so it may build inputs).
+QByteArray dcsRecording(int count, int stepMs)
+{
+    QByteArray bytes = telemetryRecordingHeader();
+    for (int i = 0; i < count; ++i) {
+        RawTelemetryEntry e;
+        e.timeMs = quint32(i * stepMs);
+        e.source = Telemetry::TELEMETRY_SOURCE_DCS;
+        e.payload = dcsLine(i, 0);
+        bytes += encodeTelemetryEntry(e);
+    }
+    return bytes;
+}
+
 } // namespace
 
 class TestTelemetryRecording : public QObject
@@ -215,16 +230,7 @@ private slots:
 
     void speedAndLoop()
     {
-        // One datagram a second for 3 s.
-        QByteArray bytes = telemetryRecordingHeader();
-        for (int i = 0; i < 4; ++i) {
-            RawTelemetryEntry e;
-            e.timeMs = quint32(i * 1000);
-            e.source = Telemetry::TELEMETRY_SOURCE_DCS;
-            e.payload = dcsLine(i, 0);
-            bytes += encodeTelemetryEntry(e);
-        }
-        writeAll(path("seconds.kxrec"), bytes);
+        writeAll(path("seconds.kxrec"), dcsRecording(4, 1000)); // one datagram a second for 3 s
 
         Rig rig;
         QVERIFY(rig.thread.startReplay(path("seconds.kxrec"), 2.0, true));
@@ -247,14 +253,7 @@ private slots:
 
     void damagedReplayStopsWithWhere()
     {
-        QByteArray bytes = telemetryRecordingHeader();
-        for (int i = 0; i < 3; ++i) {
-            RawTelemetryEntry e;
-            e.timeMs = quint32(i * 20);
-            e.source = Telemetry::TELEMETRY_SOURCE_DCS;
-            e.payload = dcsLine(i, 0);
-            bytes += encodeTelemetryEntry(e);
-        }
+        QByteArray bytes = dcsRecording(3, 20);
         const qsizetype third = 12 + 2 * (bytes.size() - 12) / 3;
         bytes[third + 13] = char(bytes[third + 13] ^ 0x40);
         writeAll(path("broken.kxrec"), bytes);
