@@ -23,8 +23,8 @@ constexpr HResult E_Fail = -1;
 
 constexpr quint32 ProtocolVersion = 5; // MSFS 2020's; MSFS 2024 accepts it too
 constexpr quint32 HeaderSize = 16;
-constexpr quint32 RecvHeaderSize = 12;
-constexpr quint32 DataHeaderSize = 40; // RecvSimObjectData up to the data block
+constexpr quint32 RecvHeaderSize = sizeof(SimConnect::Recv);
+constexpr quint32 DataHeaderSize = sizeof(SimConnect::RecvSimObjectData); // up to the data block
 
 constexpr quint32 FunctionOpen = 0x01;
 constexpr quint32 FunctionAddToDataDefinition = 0x0C;
