@@ -9,17 +9,31 @@
 # names every tests/fuzz/fuzz_*.cpp target runs. Prints one line per target
 # (executions, executions per second, crash file) and exits non-zero when any
 # target found a crash. KESTROX_FUZZ_JOBS sets the build parallelism.
+# KESTROX_FUZZ_RUNS=N stops each target after N executions instead, with
+# SECONDS as its upper bound (a long run: KESTROX_FUZZ_RUNS=10000000
+# tools/fuzz.sh 7200).
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 seconds=${1:-60}
 shift || true
 jobs=${KESTROX_FUZZ_JOBS:-$(nproc 2>/dev/null || echo 2)}
+runs=${KESTROX_FUZZ_RUNS:-}
 build="$here/build-fuzz"
 
 if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
     echo "usage: $0 [SECONDS] [TARGET...]" >&2
     exit 2
+fi
+if [ -n "$runs" ] && { ! [[ "$runs" =~ ^[0-9]+$ ]] || [ "$runs" -lt 1 ]; }; then
+    echo "KESTROX_FUZZ_RUNS must be a positive number of executions" >&2
+    exit 2
+fi
+limit=(-max_total_time="$seconds")
+bound="$seconds s per target"
+if [ -n "$runs" ]; then
+    limit+=(-runs="$runs")
+    bound="$runs executions per target, at most $seconds s each"
 fi
 
 missing=()
@@ -67,9 +81,9 @@ for target in "${targets[@]}"; do
     if [ -d "$seeds" ]; then
         cp -r "$seeds"/. "$run/corpus/"
     fi
-    echo "== $target: $seconds s"
+    echo "== $target: $bound"
     status=0
-    "$binary" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+    "$binary" "${limit[@]}" -timeout=10 -print_final_stats=1 \
         -artifact_prefix="$run/artifacts/" "$run/corpus" >"$run/log" 2>&1 || status=$?
     executions=$(sed -n 's/^stat::number_of_executed_units: *//p' "$run/log" | tail -n 1)
     if [ -z "$executions" ]; then
@@ -89,12 +103,17 @@ for target in "${targets[@]}"; do
     else
         crash=none
     fi
-    summary+=("$(printf '%-22s %12s executions %8s exec/s  crash: %s' "$target" "$executions" "$rate" "$crash")")
+    short=
+    if [ -n "$runs" ] && [ "$executions" -lt "$runs" ]; then
+        short="  (time bound reached first)"
+    fi
+    summary+=("$(printf '%-22s %12s executions %6s s %8s exec/s  crash: %s%s' \
+        "$target" "$executions" "$elapsed" "$rate" "$crash" "$short")")
     echo "${summary[-1]}"
 done
 
 echo
-echo "Fuzzing summary ($seconds s per target):"
+echo "Fuzzing summary ($bound):"
 printf '%s\n' "${summary[@]}"
 echo "fuzz: $((${#targets[@]} - crashed)) passed, $crashed failed"
 exit "$failed"
