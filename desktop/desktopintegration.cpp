@@ -4,6 +4,8 @@
 #include <QCommandLineOption>
 #include <QDir>
 #include <QFile>
+#include <QScreen>
+#include <QWidget>
 #include <QStandardPaths>
 
 namespace DesktopIntegration {
@@ -59,6 +61,23 @@ QIcon applicationIcon(const QString &workingDirectoryFile, const QString &themeN
     if (QFile::exists(path))
         return QIcon(path);
     return QIcon::fromTheme(themeName);
+}
+
+void bringToFront(QWidget *window)
+{
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void showCentred(QWidget *window)
+{
+    window->show();
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        window->move((area.width() - window->width()) / 2, (area.height() - window->height()) / 2);
+    }
 }
 
 } // namespace DesktopIntegration

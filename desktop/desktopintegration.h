@@ -6,6 +6,7 @@
 #include <memory>
 
 class QCoreApplication;
+class QWidget;
 
 class QCommandLineParser;
 class QCommandLineOption;
@@ -34,5 +35,10 @@ bool enterUserDataFolder(QString *error);
 // The icon file in the working directory where one is there, otherwise the
 // installed icon by its theme name.
 QIcon applicationIcon(const QString &workingDirectoryFile, const QString &themeName);
+
+// Shows a window, restored if minimised, in front of the others.
+void bringToFront(QWidget *window);
+// Shows a window in the middle of the primary screen.
+void showCentred(QWidget *window);
 
 } // namespace DesktopIntegration

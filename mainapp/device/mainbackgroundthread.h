@@ -6,7 +6,7 @@
 #include "hidtransport.h"
 #include "livesamples.h"
 #include "telemetry.h"
-#include "telemetrysource.h"
+#include "millisecondclock.h"
 #include "telemetrythread.h"
 
 #include <QObject>

@@ -34,17 +34,7 @@ struct SimulatorSetupOptions
     SimulatorSetupEnvironment environment;
 };
 
-// True when the program's arguments (program name first) ask for the set-up command.
-bool isSimulatorSetupRequest(const QStringList &arguments);
-// Reads "--setup-simulator dcs|il2|condor2|msfs [--game-dir DIR] [--undo]
-// [--dry-run] [--msfs-port N]"; on a usage error returns nothing and says why.
-std::optional<SimulatorSetupOptions> parseSimulatorSetupArguments(const QStringList &arguments, QString *error);
-
 // Finds the simulator's files and makes (or with undo, takes back) the change.
 // Prints what it found and did; returns 0 on success, 1 when it found nothing
 // or could not change what it found.
 int runSimulatorSetup(const SimulatorSetupOptions &options, QTextStream &out, QTextStream &err);
-
-// For main(): runs the command when the arguments ask for it and returns the
-// exit code (2 on a usage error); returns -1 when they do not.
-int runSimulatorSetupCommand(int argc, char *argv[]);

@@ -10,9 +10,6 @@
 #include "telemetrysourcewarthunder.h"
 #include "telemetrysourcexplane.h"
 
-#include "simconnectreplay.h"
-#include "telemetrylogging.h"
-
 #include <QTimer>
 
 #include <cmath>
@@ -22,11 +19,7 @@ TelemetryThread::TelemetryThread(QObject *parent, const TelemetryEndpoints &endp
     : QObject(parent), m_timer(new QTimer(this)), m_flushTimer(new QTimer(this)), m_endpoints(endpoints)
 {
     registerTelemetryMetaTypes();
-    m_liveSimConnect = std::make_shared<RecordingSimConnect>(
-        endpoints.simConnect ? endpoints.simConnect : createSimConnect(endpoints.msfsAddress));
-    m_liveSimConnect->setTap([this](const QByteArray &message) {
-        record(Telemetry::TELEMETRY_SOURCE_MSFS, RawTelemetryEntry::SimConnectMessage, 0, message);
-    });
+    m_liveSimConnect = endpoints.simConnect ? endpoints.simConnect : createSimConnect(endpoints.msfsAddress);
     createSources(false);
 
     m_timer->setInterval(PollIntervalMs);
@@ -43,17 +36,20 @@ TelemetryThread::~TelemetryThread()
 
 void TelemetryThread::createSources(bool replay)
 {
-    std::shared_ptr<SimConnectApi> simConnect = m_liveSimConnect;
-    if (replay) {
-        m_replaySimConnect = std::make_shared<ReplaySimConnect>();
-        simConnect = m_replaySimConnect;
-    }
-    auto *msfs = new TelemetrySourceMSFS(this, simConnect);
-    auto *dcs = new TelemetrySourceDCS(this, replay ? quint16(0) : m_endpoints.dcsPort);
-    auto *il2 = new TelemetrySourceShturmovik(this, replay ? quint16(0) : m_endpoints.il2Port);
-    auto *warthunder = new TelemetrySourceWarthunder(this, m_endpoints.warthunderStateUrl);
-    auto *condor2 = new TelemetrySourceCondor2(this, replay ? quint16(0) : m_endpoints.condor2Port);
-    auto *xplane = new TelemetrySourceXPlane(this, m_endpoints.xplaneAddress, m_endpoints.xplanePort);
+    // A replay feeds every source from the recording instead of its simulator.
+    const auto datagrams = [replay](quint16 port) -> std::unique_ptr<DatagramInput> {
+        if (replay)
+            return std::make_unique<ReplayDatagramInput>();
+        return std::make_unique<UdpInput>(port);
+    };
+    auto *msfs = new TelemetrySourceMSFS(this, replay ? std::make_shared<ReplaySimConnect>() : m_liveSimConnect);
+    auto *dcs = new TelemetrySourceDCS(this, datagrams(m_endpoints.dcsPort));
+    auto *il2 = new TelemetrySourceShturmovik(this, datagrams(m_endpoints.il2Port));
+    auto *warthunder = replay ? new TelemetrySourceWarthunder(this, std::make_unique<ReplayHttpInput>())
+                              : new TelemetrySourceWarthunder(this, m_endpoints.warthunderStateUrl);
+    auto *condor2 = new TelemetrySourceCondor2(this, datagrams(m_endpoints.condor2Port));
+    auto *xplane = replay ? new TelemetrySourceXPlane(this, datagrams(0))
+                          : new TelemetrySourceXPlane(this, m_endpoints.xplaneAddress);
     adopt(Telemetry::TELEMETRY_SOURCE_MSFS, msfs);
     adopt(Telemetry::TELEMETRY_SOURCE_DCS, dcs);
     adopt(Telemetry::TELEMETRY_SOURCE_IL2, il2);
@@ -70,19 +66,14 @@ void TelemetryThread::createSources(bool replay)
     connect(condor2, &TelemetrySourceCondor2::telemetryChanged, this,
             &TelemetryThread::condor2TelemetryChanged);
     connect(xplane, &TelemetrySourceXPlane::telemetryChanged, this, &TelemetryThread::xplaneTelemetryChanged);
-
-    applyClock();
-    if (replay) {
-        for (int i = 1; i < Telemetry::SourceCount; ++i)
-            m_sources[i]->enterReplay();
-    }
 }
 
 void TelemetryThread::replaceSources(bool replay)
 {
-    // The live simulator's data end here, as if it had stopped.
-    if (m_activeSource != Telemetry::TELEMETRY_SOURCE_NONE)
-        m_sources[m_activeSource]->finish();
+    // Every source that still counts itself active ends its data here, as if
+    // its simulator had stopped, so that no last record stays on the stick.
+    for (int i = 1; i < Telemetry::SourceCount; ++i)
+        m_sources[i]->finish();
     for (int i = 1; i < Telemetry::SourceCount; ++i) {
         if (!m_sources[i]->problem().isEmpty())
             emit sourceProblemChanged(Telemetry::Source(i), QString());
@@ -90,7 +81,6 @@ void TelemetryThread::replaceSources(bool replay)
         m_sources[i] = nullptr;
     }
     m_activeSource = Telemetry::TELEMETRY_SOURCE_NONE;
-    m_replaySimConnect.reset();
     createSources(replay);
     for (int i = 1; i < Telemetry::SourceCount; ++i) {
         if (!m_sources[i]->problem().isEmpty())
@@ -101,6 +91,7 @@ void TelemetryThread::replaceSources(bool replay)
 void TelemetryThread::adopt(Telemetry::Source index, TelemetrySource *source)
 {
     m_sources[index] = source;
+    source->setClock(m_clock);
     connect(source, &TelemetrySource::rawInputReceived, this,
             [this, index](RawTelemetryEntry::Kind kind, quint16 port, const QByteArray &payload) {
                 record(index, kind, port, payload);
@@ -132,17 +123,8 @@ void TelemetryThread::start()
 void TelemetryThread::setClock(MillisecondClock clock)
 {
     m_clock = std::move(clock);
-    applyClock();
-}
-
-void TelemetryThread::applyClock()
-{
-    for (int i = 1; i < Telemetry::SourceCount; ++i) {
-        if (auto *udp = qobject_cast<TelemetrySourceUdp *>(m_sources[i]))
-            udp->setClock(m_clock);
-        else if (auto *xplane = qobject_cast<TelemetrySourceXPlane *>(m_sources[i]))
-            xplane->setClock(m_clock);
-    }
+    for (int i = 1; i < Telemetry::SourceCount; ++i)
+        m_sources[i]->setClock(m_clock);
 }
 
 void TelemetryThread::startRecording(const QString &path)
@@ -265,12 +247,7 @@ void TelemetryThread::advanceReplay()
         if (double(m_replayPending->timeMs) > double(m_clock() - m_replayStartedAt) * m_replaySpeed)
             return;
         const RawTelemetryEntry entry = *std::exchange(m_replayPending, std::nullopt);
-        if (entry.kind == RawTelemetryEntry::SimConnectMessage) {
-            if (m_replaySimConnect)
-                m_replaySimConnect->push(entry.payload);
-        } else {
-            m_sources[entry.source]->feedReplayInput(entry);
-        }
+        m_sources[entry.source]->feedReplayInput(entry);
     }
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "millisecondclock.h"
+#include "networkaddress.h"
 #include "telemetry.h"
 #include "telemetryrecording.h"
-#include "telemetrysource.h"
 #include "telemetrysourcewarthunder.h"
+#include "telemetrysourcexplane.h"
 
-#include <QHostAddress>
 #include <QObject>
 #include <QString>
 #include <QUrl>
@@ -15,8 +16,6 @@
 #include <optional>
 
 class QTimer;
-class RecordingSimConnect;
-class ReplaySimConnect;
 class SimConnectApi;
 class TelemetrySource;
 
@@ -30,10 +29,10 @@ struct TelemetryEndpoints
     quint16 condor2Port = 55278;
     QUrl warthunderStateUrl = TelemetrySourceWarthunder::defaultStateUrl();
     std::shared_ptr<SimConnectApi> simConnect; // null: createSimConnect(msfsAddress)
-    QString msfsAddress; // HOST:PORT of MSFS's SimConnect server; empty: library, SimConnect.cfg, default
+    // MSFS's SimConnect server; none: the library, SimConnect.cfg, the default.
+    std::optional<NetworkAddress> msfsAddress;
     // Where X-Plane receives subscription requests.
-    QHostAddress xplaneAddress = QHostAddress(QHostAddress::LocalHost);
-    quint16 xplanePort = 49000;
+    NetworkAddress xplaneAddress = TelemetrySourceXPlane::defaultAddress();
 };
 
 // Owns the six simulator sources, polls them every 20 ms on its own thread,
@@ -101,8 +100,6 @@ private:
     void replaceSources(bool replay);
     void record(Telemetry::Source source, RawTelemetryEntry::Kind kind, quint16 port, const QByteArray &payload);
     void advanceReplay();
-    // The sources that judge silence take the thread's clock.
-    void applyClock();
 
     QTimer *m_timer;
     Telemetry::Source m_activeSource = Telemetry::TELEMETRY_SOURCE_NONE;
@@ -110,13 +107,12 @@ private:
     QTimer *m_flushTimer;
     TelemetryEndpoints m_endpoints;
     MillisecondClock m_clock = steadyMillisecondClock();
-    std::shared_ptr<RecordingSimConnect> m_liveSimConnect;
+    std::shared_ptr<SimConnectApi> m_liveSimConnect;
 
     TelemetryRecordingWriter m_recording;
     qint64 m_recordingStartedAt = 0;
 
     std::unique_ptr<TelemetryRecordingReader> m_replay;
-    std::shared_ptr<ReplaySimConnect> m_replaySimConnect;
     std::optional<RawTelemetryEntry> m_replayPending;
     QString m_replayPath;
     QString m_replayDamage;

@@ -394,14 +394,26 @@ private slots:
         QVERIFY(process.readAllStandardError().contains("cannot open device log"));
     }
 
-    void badVirtualPositionIsAnError()
+    // A usage error ends the program with status 2 and a message, before any window.
+    void usageErrorsEndAtOnce_data()
     {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("position") << QStringList{QStringLiteral("--virtual-devices"),
+                                                 QStringLiteral("--virtual-position"), QStringLiteral("0.5,abc")}
+                                  << QByteArray("--virtual-position");
+        QTest::newRow("set-up option alone") << QStringList{QStringLiteral("--game-dir"), QStringLiteral("X")}
+                                             << QByteArray("--game-dir needs --setup-simulator");
+    }
+    void usageErrorsEndAtOnce()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, message);
         QProcess process;
-        startVantrell(process, {QStringLiteral("--virtual-devices"), QStringLiteral("--virtual-position"),
-                                QStringLiteral("0.5,abc")});
+        startVantrell(process, arguments);
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitCode(), 2);
-        QVERIFY(process.readAllStandardError().contains("--virtual-position"));
+        QVERIFY(process.readAllStandardError().contains(message));
     }
 };
 

@@ -97,35 +97,6 @@ class TestSimulatorSetup : public QObject
     Q_OBJECT
 
 private slots:
-    void parsesArguments()
-    {
-        QString error;
-        const auto o = parseSimulatorSetupArguments(
-            {QStringLiteral("kestrox-vantrell"), QStringLiteral("--setup-simulator"), QStringLiteral("msfs"),
-             QStringLiteral("--game-dir=/g"), QStringLiteral("--dry-run"), QStringLiteral("--msfs-port"),
-             QStringLiteral("5200")},
-            &error);
-        QVERIFY2(o, qPrintable(error));
-        QCOMPARE(o->simulator, Sim::Msfs);
-        QCOMPARE(o->gameDir, QStringLiteral("/g"));
-        QVERIFY(o->dryRun && !o->undo);
-        QCOMPARE(o->msfsPort, quint16(5200));
-
-        const QList<QStringList> wrong = {
-            {QStringLiteral("k"), QStringLiteral("--setup-simulator"), QStringLiteral("xplane")},
-            {QStringLiteral("k"), QStringLiteral("--setup-simulator")},
-            {QStringLiteral("k"), QStringLiteral("--setup-simulator=il2"), QStringLiteral("--msfs-port"), QStringLiteral("0")},
-            {QStringLiteral("k"), QStringLiteral("--setup-simulator=il2"), QStringLiteral("--virtual-devices")},
-            {QStringLiteral("k"), QStringLiteral("--undo")},
-        };
-        for (const QStringList &arguments : wrong) {
-            error.clear();
-            QVERIFY2(!parseSimulatorSetupArguments(arguments, &error), qPrintable(arguments.join(QLatin1Char(' '))));
-            QVERIFY(!error.isEmpty());
-        }
-        QVERIFY(!isSimulatorSetupRequest({QStringLiteral("k"), QStringLiteral("--virtual-devices")}));
-    }
-
     // Proton's DCS in a second Steam library: the script and the line go in
     // once; dry run and a second run change nothing; undo leaves no trace.
     void dcsUnderProton()

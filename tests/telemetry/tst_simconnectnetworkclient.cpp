@@ -309,10 +309,10 @@ private slots:
         auto same = [](const std::optional<Endpoint> &e, const char *host, quint16 port) {
             return e && e->host == QLatin1String(host) && e->port == port;
         };
-        QVERIFY(same(SimConnectNetworkClient::parseAddress(QStringLiteral("localhost:6000")), "localhost", 6000));
-        QVERIFY(same(SimConnectNetworkClient::parseAddress(QStringLiteral("[::1]:5112")), "::1", 5112));
+        QVERIFY(same(NetworkAddress::parse(QStringLiteral("localhost:6000")), "localhost", 6000));
+        QVERIFY(same(NetworkAddress::parse(QStringLiteral("[::1]:5112")), "::1", 5112));
         for (const char *bad : {"localhost", ":5111", "host:0", "host:70000", "::1:5111", "host:x"})
-            QVERIFY2(!SimConnectNetworkClient::parseAddress(QLatin1String(bad)), bad);
+            QVERIFY2(!NetworkAddress::parse(QLatin1String(bad)), bad);
 
         // No library on this platform: the default, then SimConnect.cfg, then the command line.
         const QString cfg = SimConnectNetworkClient::configFilePath();
@@ -324,7 +324,7 @@ private slots:
         file.write("; MSFS's own client configuration\n[SimConnect]\nProtocol=IPv4\nAddress=localhost\nPort=5200\n");
         file.close();
         QVERIFY(same(endpointOf(createSimConnect()), "localhost", 5200));
-        QVERIFY(same(endpointOf(createSimConnect(QStringLiteral("127.0.0.2:5300"))), "127.0.0.2", 5300));
+        QVERIFY(same(endpointOf(createSimConnect(NetworkAddress{QStringLiteral("127.0.0.2"), 5300})), "127.0.0.2", 5300));
 
         QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write("[SimConnect]\nProtocol=Pipe\nAddress=.\nPort=Custom/SimConnect\n");

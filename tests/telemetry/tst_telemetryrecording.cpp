@@ -38,7 +38,7 @@ struct Rig
                                                        .condor2Port = 0,
                                                        .warthunderStateUrl = QUrl(QStringLiteral("http://127.0.0.1:9/state")),
                                                        .simConnect = {},
-                                                       .msfsAddress = QStringLiteral("127.0.0.1:9")}};
+                                                       .msfsAddress = NetworkAddress{QStringLiteral("127.0.0.1"), 9}}};
     QStringList events;
     QList<DCSTelemetry> records;
 

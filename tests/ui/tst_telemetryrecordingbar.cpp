@@ -25,7 +25,7 @@ private slots:
                                                                   .condor2Port = 0,
                                                                   .warthunderStateUrl = QUrl(QStringLiteral("http://127.0.0.1:9/state")),
                                                                   .simConnect = {},
-                                                                  .msfsAddress = QStringLiteral("127.0.0.1:9")});
+                                                                  .msfsAddress = NetworkAddress{QStringLiteral("127.0.0.1"), 9}});
             TelemetryRecordingBar bar;
             QObject::connect(&bar, &TelemetryRecordingBar::startRecording, &telemetry, &TelemetryThread::startRecording);
             QObject::connect(&bar, &TelemetryRecordingBar::stopRecording, &telemetry, &TelemetryThread::stopRecording);

@@ -1,0 +1,114 @@
+#pragma once
+
+#include "millisecondclock.h"
+#include "networkaddress.h"
+#include "simconnectapi.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class QTcpSocket;
+
+// SimConnect spoken natively over TCP, as MSFS serves it to clients that
+// do not load its Windows library: MSFS under Proton, or on another computer.
+//
+// Everything runs on the calling thread without blocking: open() starts a
+// connection and fails ("not open yet") until MSFS's open message has
+// arrived; the socket is created on the first call, so the object may be
+// built on one thread and used on another. While MSFS is absent a new
+// connection is tried at most once a second. A connection lost while open
+// (MSFS gone, a broken stream, an exception message) is handed out as one
+// quit message, unless MSFS's own quit came first; the next connection then
+// repeats the definitions, subscriptions and requests made so far, so the
+// caller only sees the simulator quit and come back.
+class SimConnectNetworkClient final : public SimConnectApi
+{
+public:
+    using Endpoint = NetworkAddress;
+    static Endpoint defaultEndpoint() { return {QStringLiteral("127.0.0.1"), 5111}; }
+
+    explicit SimConnectNetworkClient(Endpoint endpoint, MillisecondClock clock = steadyMillisecondClock());
+    ~SimConnectNetworkClient() override;
+
+    SimConnect::HResult open(SimConnect::Handle *handle, const char *name) override;
+    SimConnect::HResult addToDataDefinition(SimConnect::Handle handle, SimConnect::Dword defineId,
+                                            const char *datumName, const char *unitsName,
+                                            SimConnect::Dword datumType, float epsilon,
+                                            SimConnect::Dword datumId) override;
+    SimConnect::HResult requestDataOnSimObjectType(SimConnect::Handle handle, SimConnect::Dword requestId,
+                                                   SimConnect::Dword defineId, SimConnect::Dword radiusMeters,
+                                                   SimConnect::Dword objectType) override;
+    SimConnect::HResult subscribeToSystemEvent(SimConnect::Handle handle, SimConnect::Dword eventId,
+                                               const char *systemEventName) override;
+    SimConnect::HResult getNextDispatch(SimConnect::Handle handle, const SimConnect::Recv **data,
+                                        SimConnect::Dword *size) override;
+    SimConnect::HResult close(SimConnect::Handle handle) override;
+
+    Endpoint endpoint() const { return m_endpoint; }
+
+    static constexpr qint64 RetryIntervalMs = 1000;
+    static constexpr qint64 OpenTimeoutMs = 2000;
+    static constexpr quint32 MaxMessageSize = 64 * 1024;
+
+    // The [SimConnect] section of a SimConnect.cfg; nullopt if the file is
+    // missing or names no usable TCP address.
+    static std::optional<Endpoint> readConfigFile(const QString &path);
+    // SimConnect.cfg in the program's data folder (QStandardPaths::AppDataLocation).
+    static QString configFilePath();
+
+private:
+    enum class State
+    {
+        Idle,
+        Connecting,
+        AwaitingOpen,
+        Open
+    };
+    struct SetupPacket
+    {
+        quint32 function;
+        qint64 requestKey; // -1: not a data request
+        QByteArray body;
+    };
+
+    void service();
+    void startConnecting(qint64 now);
+    void drop(const QString &why);
+    QString openFailure(const QString &why);
+    void readAvailable();
+    bool takeMessage();
+    bool checkMessage(const QByteArray &message);
+    void sendPacket(quint32 function, const QByteArray &body);
+    SimConnect::HResult record(quint32 function, qint64 requestKey, const QByteArray &body);
+    QString describe() const;
+
+    Endpoint m_endpoint;
+    MillisecondClock m_clock;
+    std::unique_ptr<QTcpSocket> m_socket;
+    QByteArray m_appName;
+    State m_state = State::Idle;
+    qint64 m_attemptStarted = 0;
+    bool m_attempted = false;
+    bool m_handedOut = false;  // the caller holds the handle
+    bool m_quitSeen = false;   // this connection's quit went out already
+    bool m_quitPending = false;
+    bool m_delivered = false;     // this connection handed out a message
+    bool m_lastDropEarly = false; // the last connection dropped before handing out any
+    bool m_openFailureReported = false; // said once until a connection opens
+    bool m_lookupFailureReported = false;
+    quint32 m_sendId = 0;
+    QByteArray m_input;
+    QByteArray m_current;
+    QList<SetupPacket> m_setup;
+    QHash<quint32, qint64> m_definitionSizes; // bytes of each definition's data block; -1: varies
+};
+
+// The SimConnect the program uses: MSFS's Windows client library where it
+// loads and no address is given, otherwise the network client, aimed at
+// `address`, else SimConnect.cfg's address, else 127.0.0.1:5111.
+std::shared_ptr<SimConnectApi> createSimConnect(const std::optional<NetworkAddress> &address = std::nullopt);

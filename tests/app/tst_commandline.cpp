@@ -1,0 +1,209 @@
+// kestrox-vantrell's command line: what each set of arguments starts, and
+// the exact message of every usage error.
+
+#include "commandline.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Action = CommandLine::Action;
+using Simulator = SimulatorSetupOptions::Simulator;
+
+class TestCommandLine : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_recording; // a file that begins with a recording's header
+    QString m_notRecording;
+
+    static CommandLine parse(const QStringList &arguments)
+    {
+        return parseVantrellCommandLine(QStringList{QStringLiteral("kestrox-vantrell")} + arguments);
+    }
+    // Arguments with {rec} and {txt} standing for the two files.
+    QStringList expand(const QString &line) const
+    {
+        QStringList arguments = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        for (QString &argument : arguments)
+            argument.replace(QLatin1String("{rec}"), m_recording).replace(QLatin1String("{txt}"), m_notRecording);
+        return arguments;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_recording = m_dir.filePath(QStringLiteral("flight.kxrec"));
+        QFile recording(m_recording);
+        QVERIFY(recording.open(QIODevice::WriteOnly));
+        // "KXTELREC", version 1, reserved: a header and no entries.
+        recording.write(QByteArray::fromHex("4b5854454c524543" "0100" "0000"));
+        recording.close();
+        m_notRecording = m_dir.filePath(QStringLiteral("notes.txt"));
+        QFile text(m_notRecording);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write("not telemetry");
+        text.close();
+    }
+
+    void windowOptions_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("xplane");
+        QTest::addColumn<QString>("msfs"); // empty: none given
+        QTest::addColumn<bool>("virtualDevices");
+        QTest::addColumn<QString>("position");
+
+        QTest::newRow("defaults") << "" << "127.0.0.1:49000" << "" << false << "0,0,0";
+        QTest::newRow("virtual devices") << "--virtual-devices --virtual-position 0.2,-0.1,0.3"
+                                         << "127.0.0.1:49000" << "" << true << "0.2,-0.1,0.3";
+        QTest::newRow("x-plane host only") << "--xplane-address 192.168.1.20" << "192.168.1.20:49000" << "" << false
+                                           << "0,0,0";
+        QTest::newRow("x-plane name, not looked up") << "--xplane-address=xplane.local:49010"
+                                                     << "xplane.local:49010" << "" << false << "0,0,0";
+        QTest::newRow("x-plane IPv6") << "--xplane-address [::1]:49001" << "[::1]:49001" << "" << false << "0,0,0";
+        QTest::newRow("msfs") << "--msfs-address 10.0.0.5:500" << "127.0.0.1:49000" << "10.0.0.5:500" << false
+                              << "0,0,0";
+        QTest::newRow("msfs IPv6") << "--msfs-address [fe80::1]:5111" << "127.0.0.1:49000" << "[fe80::1]:5111"
+                                   << false << "0,0,0";
+    }
+    void windowOptions()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, xplane);
+        QFETCH(QString, msfs);
+        QFETCH(bool, virtualDevices);
+        QFETCH(QString, position);
+        const CommandLine command = parse(expand(arguments));
+        QCOMPARE(command.error, QString());
+        QCOMPARE(command.action, Action::Run);
+        const VantrellOptions &o = command.options;
+        QCOMPARE(o.xplaneAddress.toString(), xplane);
+        QCOMPARE(o.msfsAddress ? o.msfsAddress->toString() : QString(), msfs);
+        QCOMPARE(o.virtualDevices, virtualDevices);
+        QCOMPARE(QStringLiteral("%1,%2,%3").arg(o.virtualPosition.roll).arg(o.virtualPosition.pitch).arg(o.virtualPosition.yaw),
+                 position);
+        QVERIFY(!o.setupSimulator);
+    }
+
+    void replayAndRecording()
+    {
+        CommandLine replay = parse(expand(QStringLiteral("--replay {rec} --replay-speed 2.5 --replay-loop")));
+        QCOMPARE(replay.action, Action::Run);
+        QCOMPARE(replay.options.replayPath, m_recording);
+        QCOMPARE(replay.options.replaySpeed, 2.5);
+        QVERIFY(replay.options.replayLoop);
+
+        // Relative paths are made absolute before the program may enter its data folder.
+        const QString previous = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(m_dir.path()));
+        const CommandLine record = parse({QStringLiteral("--record"), QStringLiteral("new.kxrec"),
+                                          QStringLiteral("--device-log"), QStringLiteral("reports.log")});
+        QDir::setCurrent(previous);
+        QCOMPARE(record.action, Action::Run);
+        QCOMPARE(record.options.recordPath, m_dir.filePath(QStringLiteral("new.kxrec")));
+        QCOMPARE(record.options.deviceLog, m_dir.filePath(QStringLiteral("reports.log")));
+    }
+
+    void setupCommand_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<int>("simulator");
+        QTest::addColumn<QString>("gameDir");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("undo");
+        QTest::addColumn<bool>("dryRun");
+        QTest::newRow("msfs") << "--setup-simulator msfs --game-dir=/g --dry-run --msfs-port 5200"
+                              << int(Simulator::Msfs) << "/g" << 5200 << false << true;
+        QTest::newRow("dcs, any case") << "--setup-simulator=DCS --undo" << int(Simulator::Dcs) << "" << 5111 << true
+                                       << false;
+        QTest::newRow("il2") << "--setup-simulator il2" << int(Simulator::Il2) << "" << 5111 << false << false;
+        QTest::newRow("condor2") << "--setup-simulator condor2 --game-dir /c2" << int(Simulator::Condor2) << "/c2"
+                                 << 5111 << false << false;
+    }
+    void setupCommand()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(int, simulator);
+        QFETCH(QString, gameDir);
+        QFETCH(int, port);
+        QFETCH(bool, undo);
+        QFETCH(bool, dryRun);
+        const CommandLine command = parse(expand(arguments));
+        QCOMPARE(command.error, QString());
+        QCOMPARE(command.action, Action::SetupSimulator);
+        QVERIFY(command.options.setupSimulator);
+        const SimulatorSetupOptions &setup = *command.options.setupSimulator;
+        QCOMPARE(int(setup.simulator), simulator);
+        QCOMPARE(setup.gameDir, gameDir);
+        QCOMPARE(int(setup.msfsPort), port);
+        QCOMPARE(setup.undo, undo);
+        QCOMPARE(setup.dryRun, dryRun);
+    }
+
+    void helpAndVersion()
+    {
+        QCOMPARE(parse({QStringLiteral("--help")}).action, Action::ShowHelp);
+        QCOMPARE(parse({QStringLiteral("-h")}).action, Action::ShowHelp);
+        QCOMPARE(parse({QStringLiteral("--version")}).action, Action::ShowVersion);
+    }
+
+    void usageErrors_data()
+    {
+        QTest::addColumn<QString>("arguments");
+        QTest::addColumn<QString>("error"); // {rec}, {txt}: the files' paths
+
+        QTest::newRow("set-up option alone") << "--game-dir X" << "--game-dir needs --setup-simulator";
+        QTest::newRow("undo alone") << "--undo" << "--undo needs --setup-simulator";
+        QTest::newRow("unknown simulator") << "--setup-simulator xplane"
+                                           << "unknown simulator \"xplane\"; expected dcs, il2, condor2 or msfs";
+        QTest::newRow("simulator missing") << "--setup-simulator" << "Missing value after '--setup-simulator'.";
+        QTest::newRow("port 0") << "--setup-simulator=il2 --msfs-port 0"
+                                << "--msfs-port expects a port number from 1 to 65535";
+        QTest::newRow("set-up with window options") << "--setup-simulator=il2 --virtual-devices"
+                                                    << "--virtual-devices cannot be used with --setup-simulator";
+        QTest::newRow("msfs without port") << "--msfs-address localhost"
+                                           << "--msfs-address expects HOST:PORT, as 127.0.0.1:5111, got \"localhost\"";
+        QTest::newRow("msfs IPv6 without brackets")
+            << "--msfs-address ::1:5111" << "--msfs-address expects HOST:PORT, as 127.0.0.1:5111, got \"::1:5111\"";
+        QTest::newRow("msfs empty host") << "--msfs-address :5111"
+                                         << "--msfs-address expects HOST:PORT, as 127.0.0.1:5111, got \":5111\"";
+        QTest::newRow("x-plane port too large") << "--xplane-address host:70000"
+                                                << "--xplane-address expects HOST or HOST:PORT, got \"host:70000\"";
+        QTest::newRow("x-plane port not a number") << "--xplane-address host:x"
+                                                   << "--xplane-address expects HOST or HOST:PORT, got \"host:x\"";
+        QTest::newRow("x-plane space in the name") << "--xplane-address=a b"
+                                                   << "unexpected argument \"b\"";
+        QTest::newRow("position not a number")
+            << "--virtual-position 0.5,abc" << "--virtual-position expects three numbers from -1 to 1, as ROLL,PITCH,YAW";
+        QTest::newRow("position beyond full deflection")
+            << "--virtual-position 0,0,1.5" << "--virtual-position expects three numbers from -1 to 1, as ROLL,PITCH,YAW";
+        QTest::newRow("record and replay") << "--record a.kxrec --replay {rec}"
+                                           << "--record and --replay cannot be used together";
+        QTest::newRow("record over a file") << "--record {txt}"
+                                            << "{txt} already exists; recordings are never overwritten, choose "
+                                               "another file name";
+        QTest::newRow("replay of another file") << "--replay {txt}" << "{txt} is not a Kestrox telemetry recording";
+        QTest::newRow("speed without replay") << "--replay-speed 2" << "--replay-speed needs --replay";
+        QTest::newRow("loop without replay") << "--replay-loop" << "--replay-loop needs --replay";
+        QTest::newRow("speed 0") << "--replay {rec} --replay-speed 0"
+                                 << "--replay-speed expects a number above 0, up to 1000";
+        QTest::newRow("unknown option") << "--bogus" << "Unknown option 'bogus'.";
+        QTest::newRow("stray argument") << "stray" << "unexpected argument \"stray\"";
+    }
+    void usageErrors()
+    {
+        QFETCH(QString, arguments);
+        QFETCH(QString, error);
+        const CommandLine command = parse(expand(arguments));
+        QCOMPARE(command.action, Action::UsageError);
+        QCOMPARE(command.error, expand(error).join(QLatin1Char(' ')));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "tst_commandline.moc"
