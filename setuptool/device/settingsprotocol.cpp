@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-int readFeatureReport(UsbTransport &usb, libusb_device_handle *handle, SettingsReportId reportId,
+int readFeatureReport(UsbTransport &usb, DeviceHandle *handle, SettingsReportId reportId,
                       ReportBuffer &buffer)
 {
     buffer.fill(0);
@@ -20,7 +20,7 @@ int readFeatureReport(UsbTransport &usb, libusb_device_handle *handle, SettingsR
     return result;
 }
 
-static int sendPacket(UsbTransport &usb, libusb_device_handle *handle, CommandReportTypeDef &packet)
+static int sendPacket(UsbTransport &usb, DeviceHandle *handle, CommandReportTypeDef &packet)
 {
     const int result =
         usb.controlTransfer(handle, SetReportRequestType, SetReportRequest,
@@ -32,14 +32,14 @@ static int sendPacket(UsbTransport &usb, libusb_device_handle *handle, CommandRe
     return result;
 }
 
-int sendCommandReport(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command)
+int sendCommandReport(UsbTransport &usb, DeviceHandle *handle, DeviceCommand command)
 {
     CommandReportTypeDef packet;
     packet.command = quint8(command);
     return sendPacket(usb, handle, packet);
 }
 
-void sendRecord(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command, const void *data,
+void sendRecord(UsbTransport &usb, DeviceHandle *handle, DeviceCommand command, const void *data,
                 int length)
 {
     // Offsets and remaining counts are 16-bit, and 0xFFFF marks the terminator.
@@ -86,7 +86,7 @@ BusyWaitClock &systemBusyWaitClock()
     return clock;
 }
 
-BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, libusb_device_handle *handle, BusyWaitTiming timing)
+BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, DeviceHandle *handle, BusyWaitTiming timing)
 {
     if (!handle)
         return BusyWaitResult::DeviceGone;
@@ -114,7 +114,7 @@ void registerSetupMetaTypes()
     qRegisterMetaType<EffectSettingsTypeDef>("EffectSettingsTypeDef");
     qRegisterMetaType<HardwareSettingsTypeDef>("HardwareSettingsTypeDef");
     qRegisterMetaType<QMap<int, DeviceInfoTypeDef>>("QMap<int,DeviceInfoTypeDef>");
-    qRegisterMetaType<libusb_device_handle *>("libusb_device_handle*");
+    qRegisterMetaType<DeviceHandle *>("DeviceHandle*");
     qRegisterMetaType<BusyWaitResult>("BusyWaitResult");
     qRegisterMetaType<SettingsWrite>("SettingsWrite");
 }

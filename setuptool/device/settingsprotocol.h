@@ -22,12 +22,12 @@ using ReportBuffer = std::array<unsigned char, ReceiveBufferSize>;
 // One GET_REPORT of a feature report into the whole buffer, which is cleared
 // first. Byte 0 of the buffer is byte 0 of the record (no report id byte).
 // Returns the bytes received or a negative libusb error.
-int readFeatureReport(UsbTransport &usb, libusb_device_handle *handle, SettingsReportId reportId,
+int readFeatureReport(UsbTransport &usb, DeviceHandle *handle, SettingsReportId reportId,
                       ReportBuffer &buffer);
 
 // One SET_REPORT of a plain command: report id, command code, 63 zero bytes.
 // Returns the libusb result; the device acknowledges nothing else.
-int sendCommandReport(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command);
+int sendCommandReport(UsbTransport &usb, DeviceHandle *handle, DeviceCommand command);
 
 // Sends a record of `length` bytes as chunks of 58 bytes, floor(length / 58) + 1
 // packets, then the terminator packet (the last packet again with remaining
@@ -35,7 +35,7 @@ int sendCommandReport(UsbTransport &usb, libusb_device_handle *handle, DeviceCom
 // a short chunk still holds the previous packet's bytes; the firmware only
 // reads the bytes the remaining field covers. A failed packet does not stop the
 // transfer: the device drops an incomplete record by itself.
-void sendRecord(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command, const void *data,
+void sendRecord(UsbTransport &usb, DeviceHandle *handle, DeviceCommand command, const void *data,
                 int length);
 
 enum class BusyWaitResult
@@ -71,7 +71,7 @@ struct BusyWaitTiming
 // Reads the device state report until it says ready, pausing after every read
 // (so even a ready device costs one read and one pause). Ends early when a
 // read fails or the time limit is reached.
-BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, libusb_device_handle *handle,
+BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, DeviceHandle *handle,
                                   BusyWaitTiming timing = {});
 
 // Which kind of write a request was: apply changes what the device uses now,

@@ -39,7 +39,7 @@ SettingsUiBackgroundThread::SettingsUiBackgroundThread(const QList<int> &product
 SettingsUiBackgroundThread::~SettingsUiBackgroundThread()
 {
     QMutexLocker lock(&m_lock);
-    for (libusb_device_handle *handle : std::as_const(m_handles))
+    for (DeviceHandle *handle : std::as_const(m_handles))
         m_usb->close(handle);
 }
 
@@ -63,7 +63,7 @@ void SettingsUiBackgroundThread::checkDeviceConnections()
     QMap<int, DeviceInfoTypeDef> devices;
     ReportBuffer buffer;
     for (const int pid : m_productIds) {
-        libusb_device_handle *handle = openHandle(pid);
+        DeviceHandle *handle = openHandle(pid);
         const bool known = handle != nullptr;
         if (!known) {
             handle = m_usb->openDeviceWithVidPid(m_vendorId, quint16(pid));
@@ -88,14 +88,14 @@ void SettingsUiBackgroundThread::checkDeviceConnections()
 void SettingsUiBackgroundThread::rebootControllerRequest(int pid)
 {
     QMutexLocker lock(&m_lock);
-    if (libusb_device_handle *handle = openHandle(pid))
+    if (DeviceHandle *handle = openHandle(pid))
         sendCommandReport(*m_usb, handle, DeviceCommand::RebootController);
 }
 
 void SettingsUiBackgroundThread::switchtoDfuRequest(int pid)
 {
     QMutexLocker lock(&m_lock);
-    if (libusb_device_handle *handle = openHandle(pid))
+    if (DeviceHandle *handle = openHandle(pid))
         sendCommandReport(*m_usb, handle, DeviceCommand::SwitchToDfu);
 }
 
@@ -104,7 +104,7 @@ void SettingsUiBackgroundThread::readRecord(int pid, SettingsReportId report,
                                             void (SettingsUiBackgroundThread::*obtained)(Record))
 {
     QMutexLocker lock(&m_lock);
-    libusb_device_handle *handle = openHandle(pid);
+    DeviceHandle *handle = openHandle(pid);
     if (!handle)
         return;
     ReportBuffer buffer;
@@ -136,7 +136,7 @@ void SettingsUiBackgroundThread::writeRecord(int pid, DeviceCommand command, con
 {
     QMutexLocker lock(&m_lock);
     BusyWaitResult result = BusyWaitResult::DeviceGone;
-    if (libusb_device_handle *handle = openHandle(pid)) {
+    if (DeviceHandle *handle = openHandle(pid)) {
         sendRecord(*m_usb, handle, command, record, length);
         result = awaitDeviceNotBusy(handle);
         // Saving what the device did not take over, or while it is still
@@ -172,13 +172,13 @@ void SettingsUiBackgroundThread::saveHardwareSettings(int pid, HardwareSettingsT
     writeRecord(pid, DeviceCommand::WriteHardwareSettings, &settings, sizeof settings, SettingsWrite::Save);
 }
 
-BusyWaitResult SettingsUiBackgroundThread::awaitDeviceNotBusy(libusb_device_handle *device)
+BusyWaitResult SettingsUiBackgroundThread::awaitDeviceNotBusy(DeviceHandle *device)
 {
     QMutexLocker lock(&m_lock);
     const int pid = device ? m_handles.key(device, -1) : -1;
     m_busy = true;
     showWaitCursor(true);
-    // A handle we do not hold may already be closed: never hand it to libusb.
+    // A handle we do not hold may already be closed: never hand it to the transport.
     const BusyWaitResult result = ::awaitDeviceNotBusy(*m_usb, pid < 0 ? nullptr : device, m_busyTiming);
     m_busy = false;
     showWaitCursor(false);
@@ -190,7 +190,7 @@ void SettingsUiBackgroundThread::saveSettingsRequest(int pid)
 {
     QMutexLocker lock(&m_lock);
     BusyWaitResult result = BusyWaitResult::DeviceGone;
-    if (libusb_device_handle *handle = openHandle(pid)) {
+    if (DeviceHandle *handle = openHandle(pid)) {
         sendCommandReport(*m_usb, handle, DeviceCommand::SaveSettings);
         result = awaitDeviceNotBusy(handle);
     }

@@ -68,11 +68,11 @@ public slots:
     void saveHardwareSettings(int pid, HardwareSettingsTypeDef settings);
     // Shows the wait cursor and keeps polls away until the device is ready.
     // Only waits on a handle that this worker holds open.
-    BusyWaitResult awaitDeviceNotBusy(libusb_device_handle *device);
+    BusyWaitResult awaitDeviceNotBusy(DeviceHandle *device);
     void saveSettingsRequest(int pid);
 
 private:
-    libusb_device_handle *openHandle(int pid) const { return m_handles.value(pid, nullptr); }
+    DeviceHandle *openHandle(int pid) const { return m_handles.value(pid, nullptr); }
     void writeRecord(int pid, DeviceCommand command, const void *record, int length, SettingsWrite write);
     template<typename Record>
     void readRecord(int pid, SettingsReportId report, void (SettingsUiBackgroundThread::*obtained)(Record));
@@ -81,7 +81,7 @@ private:
     const quint16 m_vendorId;
     UsbTransport *const m_usb;
     QTimer *m_pollTimer;
-    QMap<int, libusb_device_handle *> m_handles;
+    QMap<int, DeviceHandle *> m_handles;
     std::atomic<bool> m_busy = false;
     BusyWaitTiming m_busyTiming;
     QRecursiveMutex m_lock;

@@ -52,10 +52,10 @@ public:
     void clearTransfers();
 
     int init() override;
-    libusb_device_handle *openDeviceWithVidPid(quint16 vendorId, quint16 productId) override;
-    int controlTransfer(libusb_device_handle *handle, quint8 requestType, quint8 request, quint16 value,
+    DeviceHandle *openDeviceWithVidPid(quint16 vendorId, quint16 productId) override;
+    int controlTransfer(DeviceHandle *handle, quint8 requestType, quint8 request, quint16 value,
                         quint16 index, unsigned char *data, quint16 length, unsigned int timeoutMs) override;
-    void close(libusb_device_handle *handle) override;
+    void close(DeviceHandle *handle) override;
     void exit() override;
 
 private:
@@ -69,7 +69,7 @@ private:
 
     mutable QMutex m_mutex;
     std::vector<std::unique_ptr<VirtualKestroxDevice>> m_devices;
-    std::map<libusb_device_handle *, OpenHandle> m_handles;
+    std::map<DeviceHandle *, OpenHandle> m_handles;
     quintptr m_lastHandle = 0;
     bool m_initialized = false;
     int m_misuses = 0;

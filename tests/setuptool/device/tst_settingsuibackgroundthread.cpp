@@ -191,7 +191,7 @@ private slots:
 
         // Nor is a handle the worker does not hold used for a busy wait: it may
         // be closed already.
-        auto *foreign = reinterpret_cast<libusb_device_handle *>(quintptr(0x7770));
+        auto *foreign = reinterpret_cast<DeviceHandle *>(quintptr(0x7770));
         QCOMPARE(m_worker->awaitDeviceNotBusy(foreign), BusyWaitResult::DeviceGone);
         QCOMPARE(m_worker->awaitDeviceNotBusy(nullptr), BusyWaitResult::DeviceGone);
         QCOMPARE(waits.size(), 2);
