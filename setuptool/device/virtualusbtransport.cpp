@@ -144,3 +144,15 @@ void VirtualUsbTransport::misuse(const char *what)
     ++m_misuses;
     qCWarning(lcSetup) << "virtual USB:" << what;
 }
+
+void VirtualUsbTransport::setTakesDevicesFromSystem(bool takes)
+{
+    QMutexLocker lock(&m_mutex);
+    m_takesDevices = takes;
+}
+
+bool VirtualUsbTransport::takesDevicesFromSystem() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_takesDevices;
+}

@@ -73,10 +73,8 @@ MainWindow::MainWindow(UsbTransport *usb, const QStringList &arguments, QWidget 
 {
     for (int kind = 0; kind < KindCount; ++kind)
         m_kindMap.insert(kind, KestroxProductIds[kind]);
-    m_deviceNames = {{0, QStringLiteral("Kestrox Generic")},
-                     {1, QStringLiteral("Kestrox Joystick")},
-                     {2, QStringLiteral("Kestrox Rudder")},
-                     {3, QStringLiteral("Kestrox Wheel PRO")}};
+    for (int kind = 0; kind < KindCount; ++kind)
+        m_deviceNames.insert(kind, QLatin1String(KestroxDeviceNames[kind]));
     m_worker = new SettingsUiBackgroundThread(m_kindMap.values(), KestroxVendorId, m_usb);
 
     m_windowIcon = DesktopIntegration::applicationIcon(QStringLiteral("kestrox_hardware_icon.png"),
@@ -84,7 +82,7 @@ MainWindow::MainWindow(UsbTransport *usb, const QStringList &arguments, QWidget 
     m_windowTitle = QStringLiteral("Kestrox Setup (%1)").arg(BuildNumber);
 
     if (const int result = m_usb->init(); result < 0)
-        qCWarning(lcSetup) << "libusb_init failed:" << libusb_error_name(result);
+        qCWarning(lcSetup) << "the device transport did not start:" << libusb_error_name(result);
 
     const SetupStartOptions options = setupStartOptions(arguments);
     m_advanced = options.advanced;
@@ -499,6 +497,16 @@ void MainWindow::updateConnectedDevices(const QMap<int, DeviceInfoTypeDef> &devi
             listed << text;
         }
         setComboItemHidden(m_ui->devices_combo_box, kind, !connected);
+    }
+
+    // Said once, as soon as a device is held: the user may wonder why the
+    // simulator lost the stick.
+    if (!devices.isEmpty() && m_usb->takesDevicesFromSystem() && !m_takenNoticeShown) {
+        m_takenNoticeShown = true;
+        qCInfo(lcSetup) << "devices are taken from the system while the tool runs";
+        showStatus(StatusKind::Notice,
+                   tr("While Kestrox Setup runs, its devices are taken from the system: the simulator and "
+                      "Kestrox Vantrell cannot use them until Kestrox Setup is closed."));
     }
 
     const QString logged = listed.isEmpty() ? QStringLiteral("none") : listed.join(QStringLiteral(", "));

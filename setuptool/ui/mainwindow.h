@@ -106,6 +106,7 @@ private:
         Busy,
         WriteResult,
         ReadFailed,
+        Notice,
     };
     void showStatus(StatusKind kind, const QString &text);
     void readFailed(int pid);
@@ -151,6 +152,9 @@ private:
     QList<QPushButton *> m_effectsWriteButtons;
     QList<QPushButton *> m_hardwareWriteButtons;
     QString m_loggedDevices;
+    // Whether the user was told that the transport takes the devices away
+    // from the system.
+    bool m_takenNoticeShown = false;
 
     // Apply and save requests posted and not yet ended; meanwhile no other
     // request is offered.

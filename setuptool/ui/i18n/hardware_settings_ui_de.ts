@@ -617,5 +617,9 @@
         <source>Reading the hardware settings from the controller failed; apply and save stay off until they are read.</source>
         <translation>Die Hardwareeinstellungen konnten nicht vom Controller gelesen werden; Anwenden und Speichern bleiben gesperrt, bis sie gelesen sind.</translation>
     </message>
+    <message>
+        <source>While Kestrox Setup runs, its devices are taken from the system: the simulator and Kestrox Vantrell cannot use them until Kestrox Setup is closed.</source>
+        <translation>Solange Kestrox Setup läuft, sind seine Geräte dem System entzogen: Der Simulator und Kestrox Vantrell können sie erst wieder nutzen, wenn Kestrox Setup geschlossen ist.</translation>
+    </message>
 </context>
 </TS>

@@ -399,6 +399,31 @@ private slots:
         QCOMPARE(element<QComboBox>("spiModeCombo")->itemText(1), QStringLiteral("SN74HC165N x 3"));
     }
 
+    // With a transport that takes the devices from the system (libusb on
+    // Linux) the window says so once, when it first holds a device.
+    void devicesTakenFromTheSystemSaidOnce()
+    {
+        m_bus->setTakesDevicesFromSystem(true);
+        startWindow();
+        poll();
+        QVERIFY(element("device_status_line")->isHidden());
+        m_bus->addKestroxDevices();
+        poll();
+        QVERIFY(!element("device_status_line")->isHidden());
+        QCOMPARE(statusText(), QStringLiteral("While Kestrox Setup runs, its devices are taken from the system: the "
+                                              "simulator and Kestrox Vantrell cannot use them until Kestrox Setup "
+                                              "is closed."));
+        select(JoystickProductId);
+        waitForSettings();
+        element<QPushButton>("apply_effect_settings_button")->click();
+        QTRY_COMPARE(statusText(), QStringLiteral("Settings applied to the controller."));
+        m_bus->device(JoystickProductId)->unplug();
+        poll();
+        m_bus->device(JoystickProductId)->plug();
+        poll();
+        QCOMPARE(statusText(), QStringLiteral("Settings applied to the controller."));
+    }
+
     void rebootAndDfu()
     {
         m_bus->addKestroxDevices();
