@@ -2,7 +2,8 @@
 // against a joystick and a rudder emulated by umockdev: sysfs for
 // enumeration, and ioctl handlers of our own that play the kernel and the
 // firmware behind each hidraw node. The joystick also has its usbfs node,
-// whose handler records what would take the device from the kernel's driver.
+// whose handler records what would take the device from the kernel's driver,
+// and a second program writes output reports to the same node meanwhile.
 
 // First: glib names struct members "signals", which Qt's keyword macro would rewrite.
 #include <umockdev.h>
@@ -17,6 +18,8 @@
 #include <QLoggingCategory>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <hidapi.h>
 
 #include <sys/ioctl.h>
 // after sys/ioctl.h: the request numbers are built with its macros
@@ -50,6 +53,7 @@ struct FirmwarePeer
     QByteArray info;     // answers report 0x25
     QByteArray effects;  // 0x22
     QByteArray hardware; // 0x21
+    int outputReports = 0;  // written to the node, as kestrox-vantrell writes its forces
     int busyAfterWrite = 2; // busy answers to 0x24 after a record or a save
     int busyLeft = 0;
     int answersLeft = -1; // protocol ioctls answered before it leaves the bus; -1 never
@@ -121,6 +125,20 @@ gboolean onHidrawIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointe
     const int n = std::min<int>(length, int(answer.size()));
     std::memcpy(buffer->data, answer.constData(), std::size_t(n));
     umockdev_ioctl_client_complete(client, n, 0);
+    return TRUE;
+}
+
+gboolean onHidrawWrite(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer user)
+{
+    auto &peer = *static_cast<FirmwarePeer *>(user);
+    std::lock_guard lock(peer.mutex);
+    UMockdevIoctlData *data = umockdev_ioctl_client_get_arg(client);
+    if (peer.gone || data->data_len != 65 || data->data[0] != 0x02) {
+        umockdev_ioctl_client_complete(client, -1, peer.gone ? ENODEV : EINVAL);
+        return TRUE;
+    }
+    ++peer.outputReports;
+    umockdev_ioctl_client_complete(client, data->data_len, 0);
     return TRUE;
 }
 
@@ -258,6 +276,7 @@ private slots:
             peer->answersLeft = -1;
             peer->busyLeft = 0;
             peer->calls.clear();
+            peer->outputReports = 0;
         }
         // Firmware version 240611 = 0x0003ABE3, then the device type.
         m_joystick.info = QByteArray::fromHex("e3ab030001") + QByteArray(59, '\0');
@@ -284,6 +303,7 @@ private slots:
 
         m_joystickNode = umockdev_ioctl_base_new();
         g_signal_connect(m_joystickNode, "handle-ioctl", G_CALLBACK(onHidrawIoctl), &m_joystick);
+        g_signal_connect(m_joystickNode, "handle-write", G_CALLBACK(onHidrawWrite), &m_joystick);
         QVERIFY(umockdev_testbed_attach_ioctl(m_testbed, "/dev/hidraw0", m_joystickNode, &error));
         m_rudderNode = umockdev_ioctl_base_new();
         g_signal_connect(m_rudderNode, "handle-ioctl", G_CALLBACK(onHidrawIoctl), &m_rudder);
@@ -364,8 +384,17 @@ private slots:
     // No usbfs request ever takes the device from the kernel's driver.
     void applyAndSaveThroughTheDefaultTransport()
     {
+        // kestrox-vantrell holds the joystick's node as well and writes a
+        // direct-control report between every step of the setup tool.
+        hid_device *vantrell = hid_open(0x045B, 0x58F9, nullptr);
+        QVERIFY(vantrell);
+        const auto writeForces = [vantrell] {
+            unsigned char report[65] = {0x02, 0x20};
+            return hid_write(vantrell, report, sizeof report);
+        };
         const std::unique_ptr<UsbTransport> usb = createSetupTransport(SetupCommandLine{});
         QCOMPARE(usb->init(), 0);
+        QCOMPARE(writeForces(), 65);
         {
             SettingsUiBackgroundThread worker(kestroxProductIdList(), KestroxVendorId, usb.get());
             worker.setBusyWaitTiming({100, 30000, &m_clock});
@@ -376,6 +405,7 @@ private slots:
             QCOMPARE(found.value(0x58F9).firmwareVersion, 240611u);
             QCOMPARE(found.value(0x5968).deviceType, quint8(2));
             m_joystick.takeCalls();
+            QCOMPARE(writeForces(), 65);
 
             const QByteArray record = pattern(384, 13, 250);
             EffectSettingsTypeDef settings;
@@ -385,6 +415,7 @@ private slots:
             worker.saveEffectsSettings(0x58F9, settings);
             QCOMPARE(ended.size(), 1);
             QCOMPARE(ended.at(0).at(2).value<BusyWaitResult>(), BusyWaitResult::Ready);
+            QCOMPARE(writeForces(), 65);
 
             const QList<Call> calls = m_joystick.takeCalls();
             // 7 packets + terminator, 2 busy + 1 ready reads, save, 2 busy + 1 ready reads.
@@ -423,6 +454,9 @@ private slots:
             QCOMPARE(recordBytes(hardware.at(0).at(0).value<HardwareSettingsTypeDef>()), m_joystick.hardware);
             verifyGet(m_joystick.takeCalls().value(0), 0x21);
         }
+        QCOMPARE(writeForces(), 65);
+        hid_close(vantrell);
+        QCOMPARE(m_joystick.outputReports, 4);
         usb->exit();
         QCOMPARE(m_usbfs.takings(), 0);
         QCOMPARE(m_rudder.takeCalls().size(), 1); // the information read of the poll
