@@ -102,6 +102,8 @@ QString writeFailure(const SetupCommandLine &command, BusyWaitResult result)
                                       : QStringLiteral("the settings may not have been applied");
     if (result == BusyWaitResult::TimedOut)
         return QStringLiteral("device %1 stayed busy: %2").arg(device, what);
+    if (result == BusyWaitResult::RecordFailed)
+        return QStringLiteral("device %1 did not take the record: %2").arg(device, what);
     return QStringLiteral("device %1 went away: %2").arg(device, what);
 }
 

@@ -39,13 +39,13 @@ int sendCommandReport(UsbTransport &usb, DeviceHandle *handle, DeviceCommand com
     return sendPacket(usb, handle, packet);
 }
 
-void sendRecord(UsbTransport &usb, DeviceHandle *handle, DeviceCommand command, const void *data,
+bool sendRecord(UsbTransport &usb, DeviceHandle *handle, DeviceCommand command, const void *data,
                 int length)
 {
     // Offsets and remaining counts are 16-bit, and 0xFFFF marks the terminator.
     if (length < 0 || length >= TransferTerminator) {
         qCWarning(lcSetup) << "record of" << length << "bytes cannot be sent";
-        return;
+        return false;
     }
     const auto *bytes = static_cast<const unsigned char *>(data);
     constexpr int chunk = CommandReportTypeDef::ChunkSize;
@@ -53,16 +53,17 @@ void sendRecord(UsbTransport &usb, DeviceHandle *handle, DeviceCommand command, 
     CommandReportTypeDef packet;
     packet.command = quint8(command);
     const int packets = length / chunk + 1;
+    bool accepted = true;
     for (int k = 0; k < packets; ++k) {
         const int offset = chunk * k;
         const int remaining = length - offset;
         packet.chunkOffset = quint16(offset);
         packet.remaining = quint16(remaining);
         std::copy_n(bytes + offset, std::min(remaining, chunk), packet.data);
-        sendPacket(usb, handle, packet);
+        accepted = sendPacket(usb, handle, packet) == CommandReportSize && accepted;
     }
     packet.remaining = TransferTerminator;
-    sendPacket(usb, handle, packet);
+    return sendPacket(usb, handle, packet) == CommandReportSize && accepted;
 }
 
 namespace {
@@ -101,6 +102,8 @@ BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, DeviceHandle *handle, BusyW
         // An empty answer says nothing about the state: keep asking.
         if (result > 0 && state[0] == 0)
             return BusyWaitResult::Ready;
+        if (timing.cancelled && timing.cancelled->load())
+            return BusyWaitResult::Cancelled;
         if (clock.nowMs() - started >= timing.limitMs) {
             qCWarning(lcSetup) << "device still busy after" << timing.limitMs << "ms";
             return BusyWaitResult::TimedOut;

@@ -137,8 +137,11 @@ void SettingsUiBackgroundThread::writeRecord(int pid, DeviceCommand command, con
     QMutexLocker lock(&m_lock);
     BusyWaitResult result = BusyWaitResult::DeviceGone;
     if (DeviceHandle *handle = openHandle(pid)) {
-        sendRecord(*m_usb, handle, command, record, length);
+        const bool taken = sendRecord(*m_usb, handle, command, record, length);
         result = awaitDeviceNotBusy(handle);
+        // The device drops a record of which a packet failed.
+        if (result == BusyWaitResult::Ready && !taken)
+            result = BusyWaitResult::RecordFailed;
         // Saving what the device did not take over, or while it is still
         // busy, would store the wrong settings.
         if (result == BusyWaitResult::Ready && write == SettingsWrite::Save) {
@@ -148,7 +151,7 @@ void SettingsUiBackgroundThread::writeRecord(int pid, DeviceCommand command, con
     }
     if (result != BusyWaitResult::Ready)
         qCInfo(lcSetup) << (write == SettingsWrite::Save ? "save" : "apply") << "on device" << Qt::hex << pid
-                        << "not completed:" << (result == BusyWaitResult::TimedOut ? "still busy" : "gone");
+                        << "not completed:" << Qt::dec << int(result);
     emit settingsWriteEnded(pid, write, result);
 }
 
@@ -179,7 +182,9 @@ BusyWaitResult SettingsUiBackgroundThread::awaitDeviceNotBusy(DeviceHandle *devi
     m_busy = true;
     showWaitCursor(true);
     // A handle we do not hold may already be closed: never hand it to the transport.
-    const BusyWaitResult result = ::awaitDeviceNotBusy(*m_usb, pid < 0 ? nullptr : device, m_busyTiming);
+    BusyWaitTiming timing = m_busyTiming;
+    timing.cancelled = &m_cancelled;
+    const BusyWaitResult result = ::awaitDeviceNotBusy(*m_usb, pid < 0 ? nullptr : device, timing);
     m_busy = false;
     showWaitCursor(false);
     emit busyWaitEnded(pid, result);

@@ -310,6 +310,9 @@ private slots:
         QTest::newRow("busy") << "busy" << save
                               << "kestrox-setup: device 58f9 stayed busy: the settings were not saved\n";
         QTest::newRow("gone") << "gone" << save << "kestrox-setup: device 58f9 went away: the settings were not saved\n";
+        QTest::newRow("packet lost") << "packet" << save
+                                     << "kestrox-setup: device 58f9 did not take the record: the settings were not "
+                                        "saved\n";
         QTest::newRow("gone, apply")
             << "gone" << QStringList{QStringLiteral("--apply-effects"), QStringLiteral("58f9"), QStringLiteral("FILE")}
             << "kestrox-setup: device 58f9 went away: the settings may not have been applied\n";
@@ -332,6 +335,8 @@ private slots:
             joystick->setStuckBusy(true);
         else if (ending == QLatin1String("gone"))
             joystick->setUnplugAfterTransfers(1 + 3); // the poll's information read, then 3 packets
+        else if (ending == QLatin1String("packet"))
+            joystick->setStalledRecordPackets(1);
         else
             joystick->setStalledSettingsReads(1);
         InstantClock clock;
