@@ -1,58 +1,56 @@
 #include "desktopintegration.h"
-#include "libusbtransport.h"
+#include "headlesscommands.h"
 #include "mainwindow.h"
-#include "virtualusbtransport.h"
+#include "setupcommandline.h"
+#include "usbtransport.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
+#include <QLoggingCategory>
+#include <QTextStream>
 
 #include <cstdio>
 #include <memory>
 
 int main(int argc, char *argv[])
 {
-    const std::unique_ptr<QCoreApplication> application = DesktopIntegration::createApplication(argc, argv);
+    // The headless commands run where there is no display.
+    const bool headless = isHeadlessCommandLine(argc, argv);
+    const std::unique_ptr<QCoreApplication> application =
+        headless ? std::make_unique<QCoreApplication>(argc, argv)
+                 : DesktopIntegration::createApplication(argc, argv);
     QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("kestrox-setup"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTROX_RELEASE));
 
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Reads, applies and saves the settings of Kestrox devices."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    const QCommandLineOption virtualDevices(
-        QStringLiteral("virtual-devices"),
-        QStringLiteral("Talk to a virtual Joystick, Rudder and Wheel PRO instead of USB devices."));
-    const QCommandLineOption userDataFolder = DesktopIntegration::userDataFolderOption();
-    parser.addOptions({virtualDevices, userDataFolder});
-    parser.addPositionalArgument(
-        QStringLiteral("advanced"),
-        QStringLiteral("Also show the settings meant for experts. Any argument skips config.ini."),
-        QStringLiteral("[advanced]"));
-    parser.process(app);
-    QGuiApplication::setDesktopFileName(QStringLiteral("com.kestrox.Setup"));
-    if (parser.isSet(userDataFolder)) {
+    SetupCommandLineParser parser(DesktopIntegration::userDataFolderOption());
+    const SetupCommandLine commandLine = parser.parse(QCoreApplication::arguments());
+    if (!commandLine.error.isEmpty()) {
+        std::fprintf(stderr, "kestrox-setup: %s\n", qPrintable(commandLine.error));
+        return ExitUsage;
+    }
+    if (commandLine.help)
+        parser.showHelp();
+    if (commandLine.version)
+        parser.showVersion();
+    if (commandLine.userDataFolder) {
         QString error;
         if (!DesktopIntegration::enterUserDataFolder(&error)) {
             std::fprintf(stderr, "kestrox-setup: %s\n", qPrintable(error));
-            return 2;
+            return ExitUsage;
         }
     }
 
-    std::unique_ptr<UsbTransport> usb;
-    if (parser.isSet(virtualDevices)) {
-        auto bus = std::make_unique<VirtualUsbTransport>();
-        bus->addKestroxDevices();
-        usb = std::move(bus);
-    } else {
-        usb = std::make_unique<LibUsbTransport>();
+    const std::unique_ptr<UsbTransport> usb = createSetupTransport(commandLine);
+    if (commandLine.command != HeadlessCommand::None) {
+        // Only the command's own line goes to stderr.
+        QLoggingCategory::setFilterRules(QStringLiteral("kestrox.setup*=false"));
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runHeadlessCommand(commandLine, *usb, out, err);
     }
 
-    // Options are this program's own; the window sees only plain arguments.
-    const QStringList arguments =
-        QStringList{QCoreApplication::arguments().value(0)} + parser.positionalArguments();
-    MainWindow window(usb.get(), arguments);
+    QGuiApplication::setDesktopFileName(QStringLiteral("com.kestrox.Setup"));
+    MainWindow window(usb.get(), commandLine.windowArguments);
     window.show();
     QFont font = QApplication::font();
     font.setPixelSize(11);

@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-int readFeatureReport(UsbTransport &usb, libusb_device_handle *handle, SettingsReportId reportId,
+int readFeatureReport(UsbTransport &usb, DeviceHandle *handle, SettingsReportId reportId,
                       ReportBuffer &buffer)
 {
     buffer.fill(0);
@@ -20,7 +20,7 @@ int readFeatureReport(UsbTransport &usb, libusb_device_handle *handle, SettingsR
     return result;
 }
 
-static int sendPacket(UsbTransport &usb, libusb_device_handle *handle, CommandReportTypeDef &packet)
+static int sendPacket(UsbTransport &usb, DeviceHandle *handle, CommandReportTypeDef &packet)
 {
     const int result =
         usb.controlTransfer(handle, SetReportRequestType, SetReportRequest,
@@ -32,20 +32,20 @@ static int sendPacket(UsbTransport &usb, libusb_device_handle *handle, CommandRe
     return result;
 }
 
-int sendCommandReport(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command)
+int sendCommandReport(UsbTransport &usb, DeviceHandle *handle, DeviceCommand command)
 {
     CommandReportTypeDef packet;
     packet.command = quint8(command);
     return sendPacket(usb, handle, packet);
 }
 
-void sendRecord(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command, const void *data,
+bool sendRecord(UsbTransport &usb, DeviceHandle *handle, DeviceCommand command, const void *data,
                 int length)
 {
     // Offsets and remaining counts are 16-bit, and 0xFFFF marks the terminator.
     if (length < 0 || length >= TransferTerminator) {
         qCWarning(lcSetup) << "record of" << length << "bytes cannot be sent";
-        return;
+        return false;
     }
     const auto *bytes = static_cast<const unsigned char *>(data);
     constexpr int chunk = CommandReportTypeDef::ChunkSize;
@@ -53,16 +53,17 @@ void sendRecord(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand c
     CommandReportTypeDef packet;
     packet.command = quint8(command);
     const int packets = length / chunk + 1;
+    bool accepted = true;
     for (int k = 0; k < packets; ++k) {
         const int offset = chunk * k;
         const int remaining = length - offset;
         packet.chunkOffset = quint16(offset);
         packet.remaining = quint16(remaining);
         std::copy_n(bytes + offset, std::min(remaining, chunk), packet.data);
-        sendPacket(usb, handle, packet);
+        accepted = sendPacket(usb, handle, packet) == CommandReportSize && accepted;
     }
     packet.remaining = TransferTerminator;
-    sendPacket(usb, handle, packet);
+    return sendPacket(usb, handle, packet) == CommandReportSize && accepted;
 }
 
 namespace {
@@ -86,7 +87,7 @@ BusyWaitClock &systemBusyWaitClock()
     return clock;
 }
 
-BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, libusb_device_handle *handle, BusyWaitTiming timing)
+BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, DeviceHandle *handle, BusyWaitTiming timing)
 {
     if (!handle)
         return BusyWaitResult::DeviceGone;
@@ -101,6 +102,8 @@ BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, libusb_device_handle *handl
         // An empty answer says nothing about the state: keep asking.
         if (result > 0 && state[0] == 0)
             return BusyWaitResult::Ready;
+        if (timing.cancelled && timing.cancelled->load())
+            return BusyWaitResult::Cancelled;
         if (clock.nowMs() - started >= timing.limitMs) {
             qCWarning(lcSetup) << "device still busy after" << timing.limitMs << "ms";
             return BusyWaitResult::TimedOut;
@@ -114,7 +117,7 @@ void registerSetupMetaTypes()
     qRegisterMetaType<EffectSettingsTypeDef>("EffectSettingsTypeDef");
     qRegisterMetaType<HardwareSettingsTypeDef>("HardwareSettingsTypeDef");
     qRegisterMetaType<QMap<int, DeviceInfoTypeDef>>("QMap<int,DeviceInfoTypeDef>");
-    qRegisterMetaType<libusb_device_handle *>("libusb_device_handle*");
+    qRegisterMetaType<DeviceHandle *>("DeviceHandle*");
     qRegisterMetaType<BusyWaitResult>("BusyWaitResult");
     qRegisterMetaType<SettingsWrite>("SettingsWrite");
 }

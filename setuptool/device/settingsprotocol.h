@@ -4,6 +4,7 @@
 #include "usbtransport.h"
 
 #include <array>
+#include <atomic>
 
 // HID class requests on interface 0 of the default control pipe.
 inline constexpr quint8 GetReportRequestType = 0xA1; // device to host, class, interface
@@ -22,20 +23,21 @@ using ReportBuffer = std::array<unsigned char, ReceiveBufferSize>;
 // One GET_REPORT of a feature report into the whole buffer, which is cleared
 // first. Byte 0 of the buffer is byte 0 of the record (no report id byte).
 // Returns the bytes received or a negative libusb error.
-int readFeatureReport(UsbTransport &usb, libusb_device_handle *handle, SettingsReportId reportId,
+int readFeatureReport(UsbTransport &usb, DeviceHandle *handle, SettingsReportId reportId,
                       ReportBuffer &buffer);
 
 // One SET_REPORT of a plain command: report id, command code, 63 zero bytes.
 // Returns the libusb result; the device acknowledges nothing else.
-int sendCommandReport(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command);
+int sendCommandReport(UsbTransport &usb, DeviceHandle *handle, DeviceCommand command);
 
 // Sends a record of `length` bytes as chunks of 58 bytes, floor(length / 58) + 1
 // packets, then the terminator packet (the last packet again with remaining
 // 0xFFFF). One packet buffer serves the whole transfer, so the data area after
 // a short chunk still holds the previous packet's bytes; the firmware only
 // reads the bytes the remaining field covers. A failed packet does not stop the
-// transfer: the device drops an incomplete record by itself.
-void sendRecord(UsbTransport &usb, libusb_device_handle *handle, DeviceCommand command, const void *data,
+// transfer: the device drops an incomplete record by itself. Returns whether
+// the device accepted every packet, the terminator included.
+bool sendRecord(UsbTransport &usb, DeviceHandle *handle, DeviceCommand command, const void *data,
                 int length);
 
 enum class BusyWaitResult
@@ -43,6 +45,10 @@ enum class BusyWaitResult
     Ready,      // the device reported ready
     DeviceGone, // no handle, or the state read failed: unplugged or not answering
     TimedOut,   // still busy when the time limit ran out
+    Cancelled,  // given up on because the tool is closing
+    // Only as the outcome of a write: a packet of the record failed, so the
+    // device dropped the record (and nothing was saved).
+    RecordFailed,
 };
 
 // Time as the busy wait sees it. Tests pass one whose pause only moves its
@@ -66,12 +72,14 @@ struct BusyWaitTiming
     // than this is given up on.
     int limitMs = 30000;
     BusyWaitClock *clock = nullptr; // null: the system clock
+    // Checked after every pause: once true, the wait ends as Cancelled.
+    const std::atomic<bool> *cancelled = nullptr;
 };
 
 // Reads the device state report until it says ready, pausing after every read
 // (so even a ready device costs one read and one pause). Ends early when a
-// read fails or the time limit is reached.
-BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, libusb_device_handle *handle,
+// read fails, the time limit is reached or the wait is cancelled.
+BusyWaitResult awaitDeviceNotBusy(UsbTransport &usb, DeviceHandle *handle,
                                   BusyWaitTiming timing = {});
 
 // Which kind of write a request was: apply changes what the device uses now,

@@ -33,6 +33,20 @@ inline QList<int> kestroxProductIdList()
     return QList<int>(KestroxProductIds.begin(), KestroxProductIds.end());
 }
 
+// The name of each kind in the device list, by kind index.
+inline constexpr std::array<const char *, 4> KestroxDeviceNames{"Kestrox Generic", "Kestrox Joystick",
+                                                                "Kestrox Rudder", "Kestrox Wheel PRO"};
+
+// Kind index of a product id, -1 for one the tool does not know.
+inline int kestroxKindIndex(int productId)
+{
+    for (std::size_t kind = 0; kind < KestroxProductIds.size(); ++kind) {
+        if (KestroxProductIds[kind] == productId)
+            return int(kind);
+    }
+    return -1;
+}
+
 // What the device says it is (byte 4 of DeviceInfoTypeDef). Never derived
 // from the product id.
 enum class DeviceType : quint8

@@ -39,7 +39,7 @@ SettingsUiBackgroundThread::SettingsUiBackgroundThread(const QList<int> &product
 SettingsUiBackgroundThread::~SettingsUiBackgroundThread()
 {
     QMutexLocker lock(&m_lock);
-    for (libusb_device_handle *handle : std::as_const(m_handles))
+    for (DeviceHandle *handle : std::as_const(m_handles))
         m_usb->close(handle);
 }
 
@@ -63,7 +63,7 @@ void SettingsUiBackgroundThread::checkDeviceConnections()
     QMap<int, DeviceInfoTypeDef> devices;
     ReportBuffer buffer;
     for (const int pid : m_productIds) {
-        libusb_device_handle *handle = openHandle(pid);
+        DeviceHandle *handle = openHandle(pid);
         const bool known = handle != nullptr;
         if (!known) {
             handle = m_usb->openDeviceWithVidPid(m_vendorId, quint16(pid));
@@ -88,14 +88,14 @@ void SettingsUiBackgroundThread::checkDeviceConnections()
 void SettingsUiBackgroundThread::rebootControllerRequest(int pid)
 {
     QMutexLocker lock(&m_lock);
-    if (libusb_device_handle *handle = openHandle(pid))
+    if (DeviceHandle *handle = openHandle(pid))
         sendCommandReport(*m_usb, handle, DeviceCommand::RebootController);
 }
 
 void SettingsUiBackgroundThread::switchtoDfuRequest(int pid)
 {
     QMutexLocker lock(&m_lock);
-    if (libusb_device_handle *handle = openHandle(pid))
+    if (DeviceHandle *handle = openHandle(pid))
         sendCommandReport(*m_usb, handle, DeviceCommand::SwitchToDfu);
 }
 
@@ -104,7 +104,7 @@ void SettingsUiBackgroundThread::readRecord(int pid, SettingsReportId report,
                                             void (SettingsUiBackgroundThread::*obtained)(Record))
 {
     QMutexLocker lock(&m_lock);
-    libusb_device_handle *handle = openHandle(pid);
+    DeviceHandle *handle = openHandle(pid);
     if (!handle)
         return;
     ReportBuffer buffer;
@@ -136,9 +136,12 @@ void SettingsUiBackgroundThread::writeRecord(int pid, DeviceCommand command, con
 {
     QMutexLocker lock(&m_lock);
     BusyWaitResult result = BusyWaitResult::DeviceGone;
-    if (libusb_device_handle *handle = openHandle(pid)) {
-        sendRecord(*m_usb, handle, command, record, length);
+    if (DeviceHandle *handle = openHandle(pid)) {
+        const bool taken = sendRecord(*m_usb, handle, command, record, length);
         result = awaitDeviceNotBusy(handle);
+        // The device drops a record of which a packet failed.
+        if (result == BusyWaitResult::Ready && !taken)
+            result = BusyWaitResult::RecordFailed;
         // Saving what the device did not take over, or while it is still
         // busy, would store the wrong settings.
         if (result == BusyWaitResult::Ready && write == SettingsWrite::Save) {
@@ -148,7 +151,7 @@ void SettingsUiBackgroundThread::writeRecord(int pid, DeviceCommand command, con
     }
     if (result != BusyWaitResult::Ready)
         qCInfo(lcSetup) << (write == SettingsWrite::Save ? "save" : "apply") << "on device" << Qt::hex << pid
-                        << "not completed:" << (result == BusyWaitResult::TimedOut ? "still busy" : "gone");
+                        << "not completed:" << Qt::dec << int(result);
     emit settingsWriteEnded(pid, write, result);
 }
 
@@ -172,14 +175,16 @@ void SettingsUiBackgroundThread::saveHardwareSettings(int pid, HardwareSettingsT
     writeRecord(pid, DeviceCommand::WriteHardwareSettings, &settings, sizeof settings, SettingsWrite::Save);
 }
 
-BusyWaitResult SettingsUiBackgroundThread::awaitDeviceNotBusy(libusb_device_handle *device)
+BusyWaitResult SettingsUiBackgroundThread::awaitDeviceNotBusy(DeviceHandle *device)
 {
     QMutexLocker lock(&m_lock);
     const int pid = device ? m_handles.key(device, -1) : -1;
     m_busy = true;
     showWaitCursor(true);
-    // A handle we do not hold may already be closed: never hand it to libusb.
-    const BusyWaitResult result = ::awaitDeviceNotBusy(*m_usb, pid < 0 ? nullptr : device, m_busyTiming);
+    // A handle we do not hold may already be closed: never hand it to the transport.
+    BusyWaitTiming timing = m_busyTiming;
+    timing.cancelled = &m_cancelled;
+    const BusyWaitResult result = ::awaitDeviceNotBusy(*m_usb, pid < 0 ? nullptr : device, timing);
     m_busy = false;
     showWaitCursor(false);
     emit busyWaitEnded(pid, result);
@@ -190,7 +195,7 @@ void SettingsUiBackgroundThread::saveSettingsRequest(int pid)
 {
     QMutexLocker lock(&m_lock);
     BusyWaitResult result = BusyWaitResult::DeviceGone;
-    if (libusb_device_handle *handle = openHandle(pid)) {
+    if (DeviceHandle *handle = openHandle(pid)) {
         sendCommandReport(*m_usb, handle, DeviceCommand::SaveSettings);
         result = awaitDeviceNotBusy(handle);
     }

@@ -39,6 +39,10 @@ public:
     bool isBusy() const { return m_busy.load(); }
     // Pause and time limit of every busy wait; tests shorten them.
     void setBusyWaitTiming(BusyWaitTiming timing);
+    // From any thread: the running busy wait, and every later one, ends at
+    // its next pause, so that the worker can be stopped and its devices
+    // released. A write cut short so is not saved.
+    void cancelWaits() { m_cancelled = true; }
 
 signals:
     // At the end of every poll that runs, also when nothing is connected.
@@ -52,7 +56,8 @@ signals:
     // At the end of every apply or save request, whether or not the device
     // was open: Ready when the device took the write over (and, for a save,
     // stored it), otherwise why it did not. DeviceGone also stands for a
-    // device that was not open at all.
+    // device that was not open at all; RecordFailed for a record of which a
+    // packet failed, which the device drops.
     void settingsWriteEnded(int pid, SettingsWrite write, BusyWaitResult result);
 
 public slots:
@@ -68,11 +73,11 @@ public slots:
     void saveHardwareSettings(int pid, HardwareSettingsTypeDef settings);
     // Shows the wait cursor and keeps polls away until the device is ready.
     // Only waits on a handle that this worker holds open.
-    BusyWaitResult awaitDeviceNotBusy(libusb_device_handle *device);
+    BusyWaitResult awaitDeviceNotBusy(DeviceHandle *device);
     void saveSettingsRequest(int pid);
 
 private:
-    libusb_device_handle *openHandle(int pid) const { return m_handles.value(pid, nullptr); }
+    DeviceHandle *openHandle(int pid) const { return m_handles.value(pid, nullptr); }
     void writeRecord(int pid, DeviceCommand command, const void *record, int length, SettingsWrite write);
     template<typename Record>
     void readRecord(int pid, SettingsReportId report, void (SettingsUiBackgroundThread::*obtained)(Record));
@@ -81,8 +86,9 @@ private:
     const quint16 m_vendorId;
     UsbTransport *const m_usb;
     QTimer *m_pollTimer;
-    QMap<int, libusb_device_handle *> m_handles;
+    QMap<int, DeviceHandle *> m_handles;
     std::atomic<bool> m_busy = false;
+    std::atomic<bool> m_cancelled = false;
     BusyWaitTiming m_busyTiming;
     QRecursiveMutex m_lock;
 };

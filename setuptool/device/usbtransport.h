@@ -3,31 +3,42 @@
 #include <QMetaType>
 #include <QtGlobal>
 
+// The error codes every transport returns, whatever library it uses.
 #include <libusb.h>
 
-// The only way the setup tool reaches a device: the five libusb operations it
-// needs, always on the default context. The production implementation calls
-// libusb; the virtual one talks to firmware models. Code above this interface
-// cannot tell which one it has.
+// An open device as a transport hands it out: an opaque token that only the
+// transport that opened it looks through.
+struct DeviceHandle;
+
+// The only way the setup tool reaches a device: open by vendor and product id,
+// class requests on the default control pipe, close. Behind it sit libusb
+// (control transfers on usbfs), the kernel's hidraw node (feature-report
+// ioctls) or firmware models; code above this interface cannot tell which one
+// it has. Negative results are libusb error codes on every transport.
 class UsbTransport
 {
 public:
     virtual ~UsbTransport() = default;
 
-    // libusb_init on the default context; 0 or a negative libusb error.
+    // Once before the first open; 0 or a negative error.
     virtual int init() = 0;
-    // libusb_open_device_with_vid_pid: the first matching device, or null.
-    // Where the platform needs it, the handle already holds interface 0.
-    virtual libusb_device_handle *openDeviceWithVidPid(quint16 vendorId, quint16 productId) = 0;
-    // libusb_control_transfer: bytes transferred, or a negative libusb error.
-    virtual int controlTransfer(libusb_device_handle *handle, quint8 requestType, quint8 request,
-                                quint16 value, quint16 index, unsigned char *data, quint16 length,
-                                unsigned int timeoutMs) = 0;
-    // libusb_close; the handle must not be used afterwards.
-    virtual void close(libusb_device_handle *handle) = 0;
-    // libusb_exit on the default context; every handle must be closed first.
+    // Interface 0 of the first matching device, or null. Where the platform
+    // needs it, the handle already holds interface 0.
+    virtual DeviceHandle *openDeviceWithVidPid(quint16 vendorId, quint16 productId) = 0;
+    // One control transfer in libusb's terms: bytes transferred, or a
+    // negative error (LIBUSB_ERROR_NO_DEVICE once the device is gone).
+    virtual int controlTransfer(DeviceHandle *handle, quint8 requestType, quint8 request, quint16 value,
+                                quint16 index, unsigned char *data, quint16 length, unsigned int timeoutMs) = 0;
+    // The handle must not be used afterwards.
+    virtual void close(DeviceHandle *handle) = 0;
+    // Once at the end; every handle must be closed first.
     virtual void exit() = 0;
+
+    // True when an open device is taken from the system (its kernel driver
+    // let go) for as long as the tool holds it, so that no other program can
+    // use it meanwhile.
+    virtual bool takesDevicesFromSystem() const { return false; }
 };
 
-Q_DECLARE_OPAQUE_POINTER(libusb_device_handle *)
-Q_DECLARE_METATYPE(libusb_device_handle *)
+Q_DECLARE_OPAQUE_POINTER(DeviceHandle *)
+Q_DECLARE_METATYPE(DeviceHandle *)

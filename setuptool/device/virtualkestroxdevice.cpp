@@ -160,6 +160,12 @@ void VirtualKestroxDevice::setStalledSettingsReads(int reads)
     m_stalledSettingsReads = std::max(reads, 0);
 }
 
+void VirtualKestroxDevice::setStalledRecordPackets(int packets)
+{
+    QMutexLocker lock(&m_mutex);
+    m_stalledRecordPackets = std::max(packets, 0);
+}
+
 int VirtualKestroxDevice::transfersAnswered() const
 {
     QMutexLocker lock(&m_mutex);
@@ -295,6 +301,11 @@ int VirtualKestroxDevice::setReport(const unsigned char *data, quint16 length)
     switch (DeviceCommand(packet.command)) {
     case DeviceCommand::WriteHardwareSettings:
     case DeviceCommand::WriteEffectSettings:
+        // Lost on the way: the record arrives with a gap.
+        if (m_stalledRecordPackets > 0) {
+            --m_stalledRecordPackets;
+            return LIBUSB_ERROR_PIPE;
+        }
         receiveChunk(packet);
         break;
     case DeviceCommand::RebootController:

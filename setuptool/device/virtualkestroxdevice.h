@@ -45,6 +45,8 @@ public:
     void setUnplugAfterTransfers(int transfers);
     // The next `reads` GET_REPORTs of a settings record (0x21, 0x22) stall.
     void setStalledSettingsReads(int reads);
+    // The next `packets` record packets (commands 0x11, 0x12) stall unread.
+    void setStalledRecordPackets(int packets);
     // Control transfers answered on this enumeration or any earlier one.
     int transfersAnswered() const;
 
@@ -104,5 +106,6 @@ private:
     int m_saves = 0;
     int m_unplugAfter = -1;
     int m_stalledSettingsReads = 0;
+    int m_stalledRecordPackets = 0;
     int m_transfersAnswered = 0;
 };

@@ -70,7 +70,7 @@ int VirtualUsbTransport::init()
     return LIBUSB_SUCCESS;
 }
 
-libusb_device_handle *VirtualUsbTransport::openDeviceWithVidPid(quint16 vendorId, quint16 productId)
+DeviceHandle *VirtualUsbTransport::openDeviceWithVidPid(quint16 vendorId, quint16 productId)
 {
     QMutexLocker lock(&m_mutex);
     if (!m_initialized) {
@@ -81,14 +81,14 @@ libusb_device_handle *VirtualUsbTransport::openDeviceWithVidPid(quint16 vendorId
         if (device->vendorId() != vendorId || device->productId() != productId || !device->isPlugged())
             continue;
         // Tokens only: nothing ever reads through them.
-        auto *handle = reinterpret_cast<libusb_device_handle *>(++m_lastHandle << 4);
+        auto *handle = reinterpret_cast<DeviceHandle *>(++m_lastHandle << 4);
         m_handles.emplace(handle, OpenHandle{device.get(), device->connection()});
         return handle;
     }
     return nullptr;
 }
 
-int VirtualUsbTransport::controlTransfer(libusb_device_handle *handle, quint8 requestType, quint8 request,
+int VirtualUsbTransport::controlTransfer(DeviceHandle *handle, quint8 requestType, quint8 request,
                                          quint16 value, quint16 index, unsigned char *data, quint16 length,
                                          unsigned int timeoutMs)
 {
@@ -122,7 +122,7 @@ int VirtualUsbTransport::controlTransfer(libusb_device_handle *handle, quint8 re
     return result;
 }
 
-void VirtualUsbTransport::close(libusb_device_handle *handle)
+void VirtualUsbTransport::close(DeviceHandle *handle)
 {
     QMutexLocker lock(&m_mutex);
     if (m_handles.erase(handle) == 0)
@@ -143,4 +143,16 @@ void VirtualUsbTransport::misuse(const char *what)
 {
     ++m_misuses;
     qCWarning(lcSetup) << "virtual USB:" << what;
+}
+
+void VirtualUsbTransport::setTakesDevicesFromSystem(bool takes)
+{
+    QMutexLocker lock(&m_mutex);
+    m_takesDevices = takes;
+}
+
+bool VirtualUsbTransport::takesDevicesFromSystem() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_takesDevices;
 }

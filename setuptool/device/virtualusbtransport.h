@@ -51,12 +51,17 @@ public:
     QList<VirtualTransfer> transfers() const;
     void clearTransfers();
 
+    // Makes the bus say what libusb says on Linux: that it takes the devices
+    // from the system while they are open.
+    void setTakesDevicesFromSystem(bool takes);
+
     int init() override;
-    libusb_device_handle *openDeviceWithVidPid(quint16 vendorId, quint16 productId) override;
-    int controlTransfer(libusb_device_handle *handle, quint8 requestType, quint8 request, quint16 value,
+    DeviceHandle *openDeviceWithVidPid(quint16 vendorId, quint16 productId) override;
+    int controlTransfer(DeviceHandle *handle, quint8 requestType, quint8 request, quint16 value,
                         quint16 index, unsigned char *data, quint16 length, unsigned int timeoutMs) override;
-    void close(libusb_device_handle *handle) override;
+    void close(DeviceHandle *handle) override;
     void exit() override;
+    bool takesDevicesFromSystem() const override;
 
 private:
     struct OpenHandle
@@ -69,10 +74,11 @@ private:
 
     mutable QMutex m_mutex;
     std::vector<std::unique_ptr<VirtualKestroxDevice>> m_devices;
-    std::map<libusb_device_handle *, OpenHandle> m_handles;
+    std::map<DeviceHandle *, OpenHandle> m_handles;
     quintptr m_lastHandle = 0;
     bool m_initialized = false;
     int m_misuses = 0;
     bool m_recording = false;
+    bool m_takesDevices = false;
     QList<VirtualTransfer> m_transfers;
 };

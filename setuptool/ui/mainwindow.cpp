@@ -73,10 +73,8 @@ MainWindow::MainWindow(UsbTransport *usb, const QStringList &arguments, QWidget 
 {
     for (int kind = 0; kind < KindCount; ++kind)
         m_kindMap.insert(kind, KestroxProductIds[kind]);
-    m_deviceNames = {{0, QStringLiteral("Kestrox Generic")},
-                     {1, QStringLiteral("Kestrox Joystick")},
-                     {2, QStringLiteral("Kestrox Rudder")},
-                     {3, QStringLiteral("Kestrox Wheel PRO")}};
+    for (int kind = 0; kind < KindCount; ++kind)
+        m_deviceNames.insert(kind, QLatin1String(KestroxDeviceNames[kind]));
     m_worker = new SettingsUiBackgroundThread(m_kindMap.values(), KestroxVendorId, m_usb);
 
     m_windowIcon = DesktopIntegration::applicationIcon(QStringLiteral("kestrox_hardware_icon.png"),
@@ -84,7 +82,7 @@ MainWindow::MainWindow(UsbTransport *usb, const QStringList &arguments, QWidget 
     m_windowTitle = QStringLiteral("Kestrox Setup (%1)").arg(BuildNumber);
 
     if (const int result = m_usb->init(); result < 0)
-        qCWarning(lcSetup) << "libusb_init failed:" << libusb_error_name(result);
+        qCWarning(lcSetup) << "the device transport did not start:" << libusb_error_name(result);
 
     const SetupStartOptions options = setupStartOptions(arguments);
     m_advanced = options.advanced;
@@ -132,8 +130,10 @@ MainWindow::MainWindow(UsbTransport *usb, const QStringList &arguments, QWidget 
 
 MainWindow::~MainWindow()
 {
-    // The worker is deleted on its thread as the thread ends, closing its
-    // devices; only then may libusb go.
+    // A busy wait may hold the worker for up to 30 s: end it now. The worker
+    // is deleted on its thread as the thread ends, closing its devices; only
+    // then may the transport go.
+    m_worker->cancelWaits();
     m_workerThread.quit();
     m_workerThread.wait();
     m_usb->exit();
@@ -200,7 +200,19 @@ void MainWindow::buildButtonsPage()
 template<typename Request>
 void MainWindow::post(Request request)
 {
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker, request] { request(worker); });
+    ++m_runningRequests;
+    updateRequestButtons();
+    // What the request reports back is queued before its end.
+    QMetaObject::invokeMethod(m_worker, [this, worker = m_worker, request] {
+        request(worker);
+        QMetaObject::invokeMethod(this, &MainWindow::requestEnded);
+    });
+}
+
+void MainWindow::requestEnded()
+{
+    m_runningRequests = std::max(m_runningRequests - 1, 0);
+    updateRequestButtons();
 }
 
 void MainWindow::connectRequestButtons()
@@ -222,6 +234,7 @@ void MainWindow::connectRequestButtons()
         });
     });
     m_effectsWriteButtons = {m_ui->apply_effect_settings_button, m_ui->save_effects_settings_button};
+    m_readButtons = {m_ui->read_effects_settings_button};
 
     // The four hardware pages share one record, so their buttons do the same.
     for (int page = 1; page <= 4; ++page) {
@@ -243,6 +256,7 @@ void MainWindow::connectRequestButtons()
                       });
         });
         m_hardwareWriteButtons << apply << save;
+        m_readButtons << read;
     }
 
     connect(m_ui->reboot_button, &QPushButton::clicked, this, [this] {
@@ -265,6 +279,7 @@ void MainWindow::connectRequestButtons()
     connect(m_worker, &SettingsUiBackgroundThread::connectedDevices, this,
             &MainWindow::updateConnectedDevices);
     connect(m_worker, &SettingsUiBackgroundThread::settingsWriteEnded, this, &MainWindow::settingsWriteEnded);
+    m_requestButtons << m_readButtons << m_ui->reboot_button << m_ui->dfu_mode_button;
     updateRequestButtons();
 }
 
@@ -289,6 +304,7 @@ void MainWindow::buildStatusLine()
     m_readAgainButton = new QPushButton(tr("Read again"), m_statusLine);
     m_readAgainButton->setObjectName(QStringLiteral("read_again_button"));
     m_readAgainButton->hide();
+    m_requestButtons << m_readAgainButton;
     connect(m_readAgainButton, &QPushButton::clicked, this, &MainWindow::readAgain);
     layout->addWidget(m_busyIndicator);
     layout->addWidget(m_statusText, 1);
@@ -323,11 +339,16 @@ void MainWindow::settingsWriteEnded(int pid, SettingsWrite write, BusyWaitResult
     const bool save = write == SettingsWrite::Save;
     switch (result) {
     case BusyWaitResult::Ready:
-        // A write still queued keeps its busy text.
-        if (m_pendingWrites > 0 && m_statusKind == StatusKind::Busy)
-            return;
         showStatus(StatusKind::WriteResult, save ? tr("Settings saved to the controller's permanent memory.")
                                                  : tr("Settings applied to the controller."));
+        return;
+    case BusyWaitResult::RecordFailed:
+        showStatus(StatusKind::WriteResult,
+                   save ? tr("The controller did not take the settings: they were not saved to the controller's "
+                             "permanent memory.")
+                        : tr("The controller did not take the settings: they were not applied."));
+        return;
+    case BusyWaitResult::Cancelled: // the window is closing
         return;
     case BusyWaitResult::TimedOut:
         showStatus(StatusKind::WriteResult,
@@ -347,15 +368,15 @@ void MainWindow::settingsWriteEnded(int pid, SettingsWrite write, BusyWaitResult
 void MainWindow::readFailed(int pid)
 {
     qCInfo(lcSetup) << "settings of device" << Qt::hex << pid << "could not be read";
+    // Only what happened: whether apply and save are offered depends on
+    // whether the pages still show settings read from this device.
     QString text;
     if (m_effectsReadFailed && m_hardwareReadFailed)
-        text = tr("Reading the settings from the controller failed; apply and save stay off until they are read.");
+        text = tr("Reading the settings from the controller failed.");
     else if (m_effectsReadFailed)
-        text = tr("Reading the effects settings from the controller failed; apply and save stay off until "
-                  "they are read.");
+        text = tr("Reading the effects settings from the controller failed.");
     else
-        text = tr("Reading the hardware settings from the controller failed; apply and save stay off until "
-                  "they are read.");
+        text = tr("Reading the hardware settings from the controller failed.");
     showStatus(StatusKind::ReadFailed, text);
 }
 
@@ -501,6 +522,16 @@ void MainWindow::updateConnectedDevices(const QMap<int, DeviceInfoTypeDef> &devi
         setComboItemHidden(m_ui->devices_combo_box, kind, !connected);
     }
 
+    // Said once, as soon as a device is held: the user may wonder why the
+    // simulator lost the stick.
+    if (!devices.isEmpty() && m_usb->takesDevicesFromSystem() && !m_takenNoticeShown) {
+        m_takenNoticeShown = true;
+        qCInfo(lcSetup) << "devices are taken from the system while the tool runs";
+        showStatus(StatusKind::Notice,
+                   tr("While Kestrox Setup runs, its devices are taken from the system: the simulator and "
+                      "Kestrox Vantrell cannot use them until Kestrox Setup is closed."));
+    }
+
     const QString logged = listed.isEmpty() ? QStringLiteral("none") : listed.join(QStringLiteral(", "));
     if (logged != m_loggedDevices) {
         qCInfo(lcSetup).noquote() << "device list:" << logged;
@@ -576,10 +607,15 @@ void MainWindow::setDeviceButtonsVisible(bool visible)
 
 void MainWindow::updateRequestButtons()
 {
+    const bool idle = m_runningRequests == 0;
     for (QPushButton *button : std::as_const(m_effectsWriteButtons))
-        button->setEnabled(m_effectsLoaded);
+        button->setEnabled(idle && m_effectsLoaded);
     for (QPushButton *button : std::as_const(m_hardwareWriteButtons))
-        button->setEnabled(m_hardwareLoaded);
+        button->setEnabled(idle && m_hardwareLoaded);
+    for (QPushButton *button : std::as_const(m_requestButtons))
+        button->setEnabled(idle);
+    // Choosing a device reads its settings: a request too.
+    m_ui->devices_combo_box->setEnabled(idle);
 }
 
 void MainWindow::on_spiModeCombo_activated(int index)

@@ -106,6 +106,7 @@ private:
         Busy,
         WriteResult,
         ReadFailed,
+        Notice,
     };
     void showStatus(StatusKind kind, const QString &text);
     void readFailed(int pid);
@@ -113,6 +114,7 @@ private:
 
     template<typename Request>
     void post(Request request);
+    void requestEnded();
     template<typename Write>
     void postWrite(SettingsWrite write, Write request);
     void requestEffectSettings(int pid);
@@ -151,10 +153,16 @@ private:
     QList<QPushButton *> m_effectsWriteButtons;
     QList<QPushButton *> m_hardwareWriteButtons;
     QString m_loggedDevices;
+    // Whether the user was told that the transport takes the devices away
+    // from the system.
+    bool m_takenNoticeShown = false;
 
-    // Apply and save requests posted and not yet ended; meanwhile no other
-    // request is offered.
+    // Apply and save requests posted and not yet ended.
     int m_pendingWrites = 0;
+    // Requests of any kind posted and not yet ended; meanwhile no other
+    // request is offered, so that none waits behind a busy device.
+    int m_runningRequests = 0;
+    QList<QPushButton *> m_requestButtons;
     // Reads of the selected device that delivered nothing.
     bool m_effectsReadFailed = false;
     bool m_hardwareReadFailed = false;

@@ -30,13 +30,13 @@ public:
     int requests = 0;
 
     int init() override { return 0; }
-    libusb_device_handle *openDeviceWithVidPid(quint16 vendorId, quint16 productId) override
+    DeviceHandle *openDeviceWithVidPid(quint16 vendorId, quint16 productId) override
     {
         if (vendorId != KestroxVendorId || productId != Pid)
             return nullptr;
-        return reinterpret_cast<libusb_device_handle *>(&m_handle);
+        return reinterpret_cast<DeviceHandle *>(&m_handle);
     }
-    int controlTransfer(libusb_device_handle *, quint8 requestType, quint8 request, quint16, quint16,
+    int controlTransfer(DeviceHandle *, quint8 requestType, quint8 request, quint16, quint16,
                         unsigned char *data, quint16 length, unsigned int) override
     {
         ++requests;
@@ -66,7 +66,7 @@ public:
         lastResult = int(count);
         return lastResult;
     }
-    void close(libusb_device_handle *) override {}
+    void close(DeviceHandle *) override {}
     void exit() override {}
 
     bool exhausted() const { return m_offset + 2 > m_size; }

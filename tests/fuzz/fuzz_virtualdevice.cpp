@@ -17,13 +17,13 @@ class DeviceTransport final : public UsbTransport
 public:
     explicit DeviceTransport(VirtualKestroxDevice &device) : m_device(device) {}
     int init() override { return 0; }
-    libusb_device_handle *openDeviceWithVidPid(quint16, quint16) override { return nullptr; }
-    int controlTransfer(libusb_device_handle *, quint8 requestType, quint8 request, quint16 value, quint16 index,
+    DeviceHandle *openDeviceWithVidPid(quint16, quint16) override { return nullptr; }
+    int controlTransfer(DeviceHandle *, quint8 requestType, quint8 request, quint16 value, quint16 index,
                         unsigned char *data, quint16 length, unsigned int) override
     {
         return m_device.controlTransfer(m_device.connection(), requestType, request, value, index, data, length);
     }
-    void close(libusb_device_handle *) override {}
+    void close(DeviceHandle *) override {}
     void exit() override {}
 
 private:

@@ -606,16 +606,28 @@
         <translation>Der Controller ist nicht verbunden: Die Einstellungen wurden nicht angewendet.</translation>
     </message>
     <message>
-        <source>Reading the settings from the controller failed; apply and save stay off until they are read.</source>
-        <translation>Die Einstellungen konnten nicht vom Controller gelesen werden; Anwenden und Speichern bleiben gesperrt, bis sie gelesen sind.</translation>
+        <source>While Kestrox Setup runs, its devices are taken from the system: the simulator and Kestrox Vantrell cannot use them until Kestrox Setup is closed.</source>
+        <translation>Solange Kestrox Setup läuft, sind seine Geräte dem System entzogen: Der Simulator und Kestrox Vantrell können sie erst wieder nutzen, wenn Kestrox Setup geschlossen ist.</translation>
     </message>
     <message>
-        <source>Reading the effects settings from the controller failed; apply and save stay off until they are read.</source>
-        <translation>Die Effekteinstellungen konnten nicht vom Controller gelesen werden; Anwenden und Speichern bleiben gesperrt, bis sie gelesen sind.</translation>
+        <source>The controller did not take the settings: they were not saved to the controller&apos;s permanent memory.</source>
+        <translation>Der Controller hat die Einstellungen nicht übernommen: Sie wurden nicht dauerhaft im Controller gespeichert.</translation>
     </message>
     <message>
-        <source>Reading the hardware settings from the controller failed; apply and save stay off until they are read.</source>
-        <translation>Die Hardwareeinstellungen konnten nicht vom Controller gelesen werden; Anwenden und Speichern bleiben gesperrt, bis sie gelesen sind.</translation>
+        <source>The controller did not take the settings: they were not applied.</source>
+        <translation>Der Controller hat die Einstellungen nicht übernommen: Sie wurden nicht angewendet.</translation>
+    </message>
+    <message>
+        <source>Reading the settings from the controller failed.</source>
+        <translation>Die Einstellungen konnten nicht vom Controller gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Reading the effects settings from the controller failed.</source>
+        <translation>Die Effekteinstellungen konnten nicht vom Controller gelesen werden.</translation>
+    </message>
+    <message>
+        <source>Reading the hardware settings from the controller failed.</source>
+        <translation>Die Hardwareeinstellungen konnten nicht vom Controller gelesen werden.</translation>
     </message>
 </context>
 </TS>

@@ -32,11 +32,11 @@ public:
     };
     QList<Transfer> transfers;
 
-    static libusb_device_handle *handle() { return reinterpret_cast<libusb_device_handle *>(quintptr(0x40)); }
+    static DeviceHandle *handle() { return reinterpret_cast<DeviceHandle *>(quintptr(0x40)); }
 
     int init() override { return 0; }
-    libusb_device_handle *openDeviceWithVidPid(quint16, quint16) override { return handle(); }
-    int controlTransfer(libusb_device_handle *, quint8 requestType, quint8 request, quint16 value,
+    DeviceHandle *openDeviceWithVidPid(quint16, quint16) override { return handle(); }
+    int controlTransfer(DeviceHandle *, quint8 requestType, quint8 request, quint16 value,
                         quint16 index, unsigned char *data, quint16 length, unsigned int timeoutMs) override
     {
         Transfer t{requestType, request, value, index, length, timeoutMs, {}};
@@ -45,6 +45,6 @@ public:
         transfers.append(t);
         return respond(t, data);
     }
-    void close(libusb_device_handle *) override {}
+    void close(DeviceHandle *) override {}
     void exit() override {}
 };

@@ -256,10 +256,10 @@ private slots:
         QCOMPARE(usb.init(), 0);
         QCOMPARE(usb.openDeviceWithVidPid(0x045B, 0x5968), nullptr); // no rudder plugged in
         QCOMPARE(usb.openDeviceWithVidPid(0x046D, 0x58F9), nullptr); // another vendor
-        libusb_device_handle *handle = usb.openDeviceWithVidPid(0x045B, 0x58F9);
+        DeviceHandle *handle = usb.openDeviceWithVidPid(0x045B, 0x58F9);
         QVERIFY(handle);
         libusb_device_descriptor descriptor{};
-        QCOMPARE(libusb_get_device_descriptor(libusb_get_device(handle), &descriptor), 0);
+        QCOMPARE(libusb_get_device_descriptor(libusb_get_device(LibUsbTransport::libusbHandle(handle)), &descriptor), 0);
         QCOMPARE(descriptor.idVendor, quint16(0x045B));
         QCOMPARE(descriptor.idProduct, quint16(0x58F9));
         {
@@ -279,7 +279,7 @@ private slots:
     {
         LibUsbTransport usb;
         QCOMPARE(usb.init(), 0);
-        libusb_device_handle *handle = usb.openDeviceWithVidPid(0x045B, 0x58F9);
+        DeviceHandle *handle = usb.openDeviceWithVidPid(0x045B, 0x58F9);
         QVERIFY(handle);
 
         ReportBuffer buffer;
@@ -331,7 +331,7 @@ private slots:
     {
         LibUsbTransport usb;
         QCOMPARE(usb.init(), 0);
-        libusb_device_handle *handle = usb.openDeviceWithVidPid(0x045B, 0x58F9);
+        DeviceHandle *handle = usb.openDeviceWithVidPid(0x045B, 0x58F9);
         QVERIFY(handle);
         ReportBuffer buffer;
         QVERIFY(readFeatureReport(usb, handle, SettingsReportId::EffectSettingsReport, buffer) > 0);
@@ -355,7 +355,7 @@ private slots:
         // libusb learns of the removal from its hotplug monitor, on its own thread.
         QElapsedTimer timer;
         timer.start();
-        libusb_device_handle *again = nullptr;
+        DeviceHandle *again = nullptr;
         while (timer.elapsed() < 5000) {
             again = usb.openDeviceWithVidPid(0x045B, 0x58F9);
             if (!again)

@@ -1,7 +1,6 @@
 #include "recordingtransport.h"
 #include "settingsprotocol.h"
 
-#include <QElapsedTimer>
 #include <QTest>
 
 using Transfer = RecordingTransport::Transfer;
@@ -76,7 +75,18 @@ private slots:
         usb.respond = [&usb](const Transfer &, unsigned char *) {
             return usb.transfers.size() == 2 ? int(LIBUSB_ERROR_TIMEOUT) : 65;
         };
-        sendRecord(usb, usb.handle(), DeviceCommand::WriteHardwareSettings, record.constData(), length);
+        // ...but the device drops a record with a gap, which the caller learns.
+        QVERIFY(!sendRecord(usb, usb.handle(), DeviceCommand::WriteHardwareSettings, record.constData(), length));
+        RecordingTransport whole;
+        whole.respond = [](const Transfer &, unsigned char *) { return 65; };
+        QVERIFY(sendRecord(whole, whole.handle(), DeviceCommand::WriteHardwareSettings, record.constData(), length));
+        // A packet the device took only in part is no packet.
+        RecordingTransport short64;
+        short64.respond = [&short64](const Transfer &, unsigned char *) {
+            return short64.transfers.size() == 1 ? 64 : 65;
+        };
+        QVERIFY(!sendRecord(short64, short64.handle(), DeviceCommand::WriteHardwareSettings, record.constData(),
+                            length));
 
         QCOMPARE(usb.transfers.size(), remaining.size() + 1);
         // One packet buffer serves the whole transfer: after a short chunk the
@@ -119,21 +129,23 @@ private slots:
         // Answers to successive state reads: a byte value, -1 for a failed read,
         // -2 for an empty answer. Once they run out the device stays busy.
         QTest::addColumn<QList<int>>("answers");
-        QTest::addColumn<int>("limitMs");
+        QTest::addColumn<int>("cancelAfter"); // pauses before the wait is cancelled; 0 never
         QTest::addColumn<BusyWaitResult>("result");
         QTest::addColumn<int>("reads");
-        QTest::newRow("ready at once") << QList<int>{0} << 2000 << BusyWaitResult::Ready << 1;
-        QTest::newRow("any non-zero is busy") << QList<int>{1, 0xFF, 0} << 2000 << BusyWaitResult::Ready << 3;
-        QTest::newRow("empty answer is no state") << QList<int>{-2, 0} << 2000 << BusyWaitResult::Ready << 2;
-        QTest::newRow("unplugged while busy")
-            << QList<int>{1, -1, 0} << 2000 << BusyWaitResult::DeviceGone << 2;
-        QTest::newRow("stays busy") << QList<int>{} << 60 << BusyWaitResult::TimedOut << -1;
+        QTest::newRow("ready at once") << QList<int>{0} << 0 << BusyWaitResult::Ready << 1;
+        QTest::newRow("any non-zero is busy") << QList<int>{1, 0xFF, 0} << 0 << BusyWaitResult::Ready << 3;
+        QTest::newRow("empty answer is no state") << QList<int>{-2, 0} << 0 << BusyWaitResult::Ready << 2;
+        QTest::newRow("unplugged while busy") << QList<int>{1, -1, 0} << 0 << BusyWaitResult::DeviceGone << 2;
+        // 100 ms pauses up to 30 s: 300 reads.
+        QTest::newRow("stays busy") << QList<int>{} << 0 << BusyWaitResult::TimedOut << 300;
+        QTest::newRow("cancelled while busy") << QList<int>{} << 4 << BusyWaitResult::Cancelled << 4;
+        QTest::newRow("ready wins over a cancel") << QList<int>{1, 0} << 2 << BusyWaitResult::Ready << 2;
     }
 
     void busyWait()
     {
         QFETCH(QList<int>, answers);
-        QFETCH(int, limitMs);
+        QFETCH(int, cancelAfter);
         QFETCH(BusyWaitResult, result);
         QFETCH(int, reads);
         RecordingTransport usb;
@@ -146,13 +158,28 @@ private slots:
             data[0] = quint8(answer);
             return 1;
         };
-        QElapsedTimer elapsed;
-        elapsed.start();
-        QCOMPARE(awaitDeviceNotBusy(usb, usb.handle(), BusyWaitTiming{1, limitMs}), result);
-        if (reads >= 0)
-            QCOMPARE(usb.transfers.size(), reads);
-        else
-            QVERIFY(elapsed.elapsed() >= limitMs);
+        // Time moves on by the pauses only; the close comes after some of them.
+        struct PauseClock : BusyWaitClock
+        {
+            qint64 nowMs() override { return now; }
+            void pauseMs(int ms) override
+            {
+                now += ms;
+                if (++pauses == cancelAfter)
+                    cancelled = true;
+            }
+            qint64 now = 0;
+            int pauses = 0;
+            int cancelAfter = 0;
+            std::atomic<bool> cancelled = false;
+        } clock;
+        clock.cancelAfter = cancelAfter;
+        if (result == BusyWaitResult::TimedOut)
+            QTest::ignoreMessage(QtWarningMsg, "device still busy after 30000 ms");
+        QCOMPARE(awaitDeviceNotBusy(usb, usb.handle(), BusyWaitTiming{100, 30000, &clock, &clock.cancelled}),
+                 result);
+        QCOMPARE(usb.transfers.size(), reads);
+        QCOMPARE(clock.pauses, reads - (result == BusyWaitResult::DeviceGone ? 1 : 0));
     }
 };
 

@@ -191,7 +191,7 @@ private slots:
 
         // Nor is a handle the worker does not hold used for a busy wait: it may
         // be closed already.
-        auto *foreign = reinterpret_cast<libusb_device_handle *>(quintptr(0x7770));
+        auto *foreign = reinterpret_cast<DeviceHandle *>(quintptr(0x7770));
         QCOMPARE(m_worker->awaitDeviceNotBusy(foreign), BusyWaitResult::DeviceGone);
         QCOMPARE(m_worker->awaitDeviceNotBusy(nullptr), BusyWaitResult::DeviceGone);
         QCOMPARE(waits.size(), 2);
@@ -403,6 +403,43 @@ private slots:
         QCOMPARE(reads, stateReads);
         QCOMPARE(m_joystick->saves(), saves);
         QVERIFY(!m_worker->isBusy());
+    }
+
+    // A failed record packet makes the device drop the record: the write is
+    // reported as such, and nothing is saved.
+    void failedRecordPacketIsNotSaved_data()
+    {
+        QTest::addColumn<int>("failedPacket"); // 0-based among the SET_REPORTs; the 8th is the terminator
+        QTest::addColumn<BusyWaitResult>("result");
+        QTest::newRow("all packets taken") << -1 << BusyWaitResult::Ready;
+        QTest::newRow("first packet") << 0 << BusyWaitResult::RecordFailed;
+        QTest::newRow("terminator") << 7 << BusyWaitResult::RecordFailed;
+    }
+
+    void failedRecordPacketIsNotSaved()
+    {
+        QFETCH(int, failedPacket);
+        QFETCH(BusyWaitResult, result);
+        RecordingTransport usb;
+        int packets = 0;
+        usb.respond = [&packets, failedPacket](const RecordingTransport::Transfer &t, unsigned char *data) {
+            if (t.requestType == 0xA1) {
+                data[0] = 0; // information, and a ready device
+                return t.value == 0x0325 ? 64 : 1;
+            }
+            return packets++ == failedPacket ? int(LIBUSB_ERROR_PIPE) : int(t.length);
+        };
+        SettingsUiBackgroundThread worker({JoystickProductId}, KestroxVendorId, &usb);
+        worker.setBusyWaitTiming(FastWait);
+        worker.checkDeviceConnections();
+        QSignalSpy ended(&worker, &SettingsUiBackgroundThread::settingsWriteEnded);
+        worker.saveEffectsSettings(JoystickProductId, sampleEffects());
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(ended.at(0).at(2).value<BusyWaitResult>(), result);
+        int saveCommands = 0;
+        for (const RecordingTransport::Transfer &t : std::as_const(usb.transfers))
+            saveCommands += t.sent.size() == 65 && t.sent[1] == 0x02 ? 1 : 0;
+        QCOMPARE(saveCommands, result == BusyWaitResult::Ready ? 1 : 0);
     }
 
     void writeToDeviceNotOpenIsReportedAsGone()

@@ -19,8 +19,10 @@
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QXmlStreamReader>
 
 #include <algorithm>
 #include <atomic>
@@ -51,6 +53,39 @@ private:
     std::atomic<qint64> m_now = 0;
 };
 
+// The window's texts as the translation file has them: English source to
+// its finished German translation (an unfinished one maps to nothing). The
+// status texts a test sees are looked up here, so that a text changed in the
+// code but not in the translation fails.
+QHash<QString, QString> windowTranslations()
+{
+    QHash<QString, QString> texts;
+    QFile file(QStringLiteral(KESTROX_SETUP_TS_FILE));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("no translation file");
+    QXmlStreamReader xml(&file);
+    QString context;
+    QString source;
+    while (xml.readNextStartElement() || !xml.atEnd()) {
+        if (!xml.isStartElement())
+            continue;
+        if (xml.name() == QLatin1String("name")) {
+            context = xml.readElementText();
+        } else if (xml.name() == QLatin1String("source")) {
+            source = xml.readElementText();
+        } else if (xml.name() == QLatin1String("translation")) {
+            const bool finished = xml.attributes().value(QLatin1String("type")).isEmpty();
+            const QString translation = xml.readElementText();
+            if (context == QLatin1String("MainWindow"))
+                texts.insert(source, finished ? translation : QString());
+        } else if (xml.name() != QLatin1String("TS") && xml.name() != QLatin1String("context") &&
+                   xml.name() != QLatin1String("message")) {
+            xml.skipCurrentElement();
+        }
+    }
+    return texts;
+}
+
 } // namespace
 
 class TestSetupMainWindow : public QObject
@@ -62,6 +97,7 @@ private slots:
 
     void init()
     {
+        m_german = false;
         m_dir = std::make_unique<TemporaryWorkingDirectory>();
         m_bus = std::make_unique<VirtualUsbTransport>();
     }
@@ -252,8 +288,10 @@ private slots:
         element<QPushButton>("apply_hardware_settings_button_2")->click();
         QTRY_COMPARE(joystick->recordsTaken(), taken + 1);
         QCOMPARE(recordBytes(joystick->hardwareSettings()).toHex(), recordBytes(expected).toHex());
+        waitForIdle();
         element<QPushButton>("save_hardware_settings_button_3")->click();
         QTRY_COMPARE(joystick->saves(), 1);
+        waitForIdle();
         QCOMPARE(recordBytes(joystick->savedHardwareSettings()).toHex(), recordBytes(expected).toHex());
         element<QComboBox>("gpioModeCombo_1")->setCurrentIndex(0);
         element<QPushButton>("read_hardware_settings_button_4")->click();
@@ -272,6 +310,7 @@ private slots:
         element<QPushButton>("apply_effect_settings_button")->click();
         QTRY_COMPARE(recordBytes(joystick->effectSettings()).toHex(), recordBytes(expected).toHex());
         QCOMPARE(joystick->saves(), 0);
+        waitForIdle();
 
         // Reading again brings back what the device holds.
         expected.axes[0].motionRange = 40;
@@ -332,13 +371,21 @@ private slots:
         // while the hardware record still waits for the device.
         m_bus->device(RudderProductId)->plug();
         poll();
-        hold();
+        m_bus->device(RudderProductId)->setStalledSettingsReads(2);
+        QTest::ignoreMessage(QtWarningMsg, notRead);
+        QTest::ignoreMessage(QtWarningMsg, notRead);
         select(RudderProductId);
+        waitForIdle();
+        QCOMPARE(enabled(effectWrites + hardwareWrites), 0);
         element<QComboBox>("profile_combo_box")->setEditText(QStringLiteral("soft"));
         element<QPushButton>("profile_save_button")->click();
         element<FullEffectSettingsWidget>("effects_settings_widget")->applyProfile(QStringLiteral("soft"));
         QCOMPARE(enabled(effectWrites), 2);
         QCOMPARE(enabled(hardwareWrites), 0);
+        // While a request runs, none is offered.
+        hold();
+        element<QPushButton>("read_again_button")->click();
+        QCOMPARE(enabled(effectWrites + hardwareWrites), 0);
         release();
         waitForSettings();
         QCOMPARE(enabled(effectWrites + hardwareWrites), 4);
@@ -399,6 +446,31 @@ private slots:
         QCOMPARE(element<QComboBox>("spiModeCombo")->itemText(1), QStringLiteral("SN74HC165N x 3"));
     }
 
+    // With a transport that takes the devices from the system (libusb on
+    // Linux) the window says so once, when it first holds a device.
+    void devicesTakenFromTheSystemSaidOnce()
+    {
+        m_bus->setTakesDevicesFromSystem(true);
+        startWindow();
+        poll();
+        QVERIFY(element("device_status_line")->isHidden());
+        m_bus->addKestroxDevices();
+        poll();
+        QVERIFY(!element("device_status_line")->isHidden());
+        QCOMPARE(statusText(), QStringLiteral("While Kestrox Setup runs, its devices are taken from the system: the "
+                                              "simulator and Kestrox Vantrell cannot use them until Kestrox Setup "
+                                              "is closed."));
+        select(JoystickProductId);
+        waitForSettings();
+        element<QPushButton>("apply_effect_settings_button")->click();
+        QTRY_COMPARE(statusText(), QStringLiteral("Settings applied to the controller."));
+        m_bus->device(JoystickProductId)->unplug();
+        poll();
+        m_bus->device(JoystickProductId)->plug();
+        poll();
+        QCOMPARE(statusText(), QStringLiteral("Settings applied to the controller."));
+    }
+
     void rebootAndDfu()
     {
         m_bus->addKestroxDevices();
@@ -406,6 +478,7 @@ private slots:
         VirtualKestroxDevice *wheel = m_bus->device(WheelProductId);
         startAndSelect(RudderProductId);
         const quint64 connection = rudder->connection();
+        waitForIdle();
         element<QPushButton>("reboot_button")->click();
         QTRY_VERIFY(rudder->connection() != connection);
         // The old handle is dead: the rudder leaves the list and comes back.
@@ -415,6 +488,7 @@ private slots:
         QVERIFY(!isComboItemHidden(deviceList(), kindOf(RudderProductId)));
 
         select(WheelProductId);
+        waitForIdle();
         element<QPushButton>("dfu_mode_button")->click();
         QTRY_VERIFY(wheel->isInDfuMode());
         poll();
@@ -436,24 +510,14 @@ private slots:
         const QString apply = QStringLiteral("apply_hardware_settings_button_1");
         const QString saving = QStringLiteral("Saving settings to the controller's permanent memory...");
         const QString applying = QStringLiteral("Applying settings to the controller...");
-        const QString savingDe = QStringLiteral("Einstellungen werden dauerhaft im Controller gespeichert...");
-        QTest::newRow("save, stays busy")
-            << save << "busy" << false << saving
-            << "The controller stayed busy: settings were not saved to the controller's permanent memory." << 0;
-        QTest::newRow("save, stays busy, German")
-            << save << "busy" << true << savingDe
-            << QString::fromUtf8("Der Controller blieb beschäftigt: Die Einstellungen wurden nicht dauerhaft im "
-                                 "Controller gespeichert.")
-            << 0;
-        QTest::newRow("save, unplugged")
-            << save << "unplugged" << false << saving
-            << "The controller is not connected: settings were not saved to the controller's permanent memory."
-            << 0;
-        QTest::newRow("save, unplugged, German")
-            << save << "unplugged" << true << savingDe
-            << QString::fromUtf8("Der Controller ist nicht verbunden: Die Einstellungen wurden nicht dauerhaft im "
-                                 "Controller gespeichert.")
-            << 0;
+        const QString savedNot =
+            QStringLiteral("The controller stayed busy: settings were not saved to the controller's permanent memory.");
+        const QString goneNotSaved = QStringLiteral(
+            "The controller is not connected: settings were not saved to the controller's permanent memory.");
+        QTest::newRow("save, stays busy") << save << "busy" << false << saving << savedNot << 0;
+        QTest::newRow("save, stays busy, German") << save << "busy" << true << saving << savedNot << 0;
+        QTest::newRow("save, unplugged") << save << "unplugged" << false << saving << goneNotSaved << 0;
+        QTest::newRow("save, unplugged, German") << save << "unplugged" << true << saving << goneNotSaved << 0;
         QTest::newRow("save, ready after 29.9 s")
             << save << "ready" << false << saving << "Settings saved to the controller's permanent memory." << 1;
         QTest::newRow("apply, stays busy")
@@ -461,6 +525,8 @@ private slots:
             << "The controller stayed busy: settings may not have been applied." << 0;
         QTest::newRow("apply, unplugged") << apply << "unplugged" << false << applying
                                           << "The controller is not connected: settings were not applied." << 0;
+        QTest::newRow("apply, ready, German") << apply << "ready" << true << applying
+                                              << "Settings applied to the controller." << 0;
     }
 
     void busyWaitSeenByUser()
@@ -486,7 +552,7 @@ private slots:
         element<QPushButton>(button)->click();
         QTRY_VERIFY(m_window->worker()->isBusy());
         QVERIFY(!element("busy_indicator")->isHidden());
-        QCOMPARE(statusText(), waiting);
+        QCOMPARE(statusText(), expectedStatus(waiting));
         // The interface thread keeps serving events meanwhile.
         bool served = false;
         QTimer::singleShot(0, m_window.get(), [&served] { served = true; });
@@ -497,7 +563,7 @@ private slots:
         clock.advance(29900);
         QTest::qWait(20);
         QVERIFY(m_window->worker()->isBusy());
-        QCOMPARE(statusText(), waiting);
+        QCOMPARE(statusText(), expectedStatus(waiting));
 
         if (ending == QLatin1String("busy"))
             clock.advance(100);
@@ -505,7 +571,7 @@ private slots:
             joystick->unplug();
         else
             joystick->setStuckBusy(false);
-        QTRY_COMPARE(statusText(), outcome);
+        QTRY_COMPARE(statusText(), expectedStatus(outcome));
         QVERIFY(!m_window->worker()->isBusy());
         QVERIFY(element("busy_indicator")->isHidden());
         QVERIFY(element("read_again_button")->isHidden());
@@ -515,32 +581,32 @@ private slots:
             poll();
             QCOMPARE(m_window->currentDevice(), -1);
             QVERIFY(!element("device_status_line")->isHidden());
-            QCOMPARE(statusText(), outcome);
+            QCOMPARE(statusText(), expectedStatus(outcome));
         }
     }
 
-    // A read that fails says so and offers to read again, instead of only
-    // leaving apply and save disabled.
+    // A read that fails says so, and only so, and offers to read again.
+    // Apply and save stay off until the device's settings are shown; a
+    // failed re-read leaves them on, as the pages still show what was read.
     void failedReadOffersToReadAgain_data()
     {
         QTest::addColumn<int>("stalledReads"); // effects are read first, then hardware
+        QTest::addColumn<bool>("reread");      // the failing read is a later one
         QTest::addColumn<bool>("german");
         QTest::addColumn<QString>("message");
-        QTest::newRow("both") << 2 << false
-                              << "Reading the settings from the controller failed; apply and save stay off until "
-                                 "they are read.";
-        QTest::newRow("both, German")
-            << 2 << true
-            << "Die Einstellungen konnten nicht vom Controller gelesen werden; Anwenden und Speichern bleiben "
-               "gesperrt, bis sie gelesen sind.";
-        QTest::newRow("effects only") << 1 << false
-                                      << "Reading the effects settings from the controller failed; apply and save "
-                                         "stay off until they are read.";
+        const QString both = QStringLiteral("Reading the settings from the controller failed.");
+        const QString effects = QStringLiteral("Reading the effects settings from the controller failed.");
+        QTest::newRow("both") << 2 << false << false << both;
+        QTest::newRow("both, German") << 2 << false << true << both;
+        QTest::newRow("effects only") << 1 << false << false << effects;
+        QTest::newRow("effects read again") << 1 << true << false << effects;
+        QTest::newRow("effects read again, German") << 1 << true << true << effects;
     }
 
     void failedReadOffersToReadAgain()
     {
         QFETCH(int, stalledReads);
+        QFETCH(bool, reread);
         QFETCH(bool, german);
         QFETCH(QString, message);
         if (german)
@@ -548,18 +614,25 @@ private slots:
         m_bus->addKestroxDevices();
         startWindow();
         poll();
+        if (reread) {
+            select(JoystickProductId);
+            waitForSettings();
+        }
         m_bus->device(JoystickProductId)->setStalledSettingsReads(stalledReads);
         const QRegularExpression notRead(QStringLiteral("settings report 2[12] of device 58f9 not read"));
         for (int i = 0; i < stalledReads; ++i)
             QTest::ignoreMessage(QtWarningMsg, notRead);
-        select(JoystickProductId);
-        QTRY_COMPARE(statusText(), message);
+        if (reread)
+            element<QPushButton>("read_effects_settings_button")->click();
+        else
+            select(JoystickProductId);
+        QTRY_COMPARE(statusText(), expectedStatus(message));
+        waitForIdle();
         QVERIFY(!element("read_again_button")->isHidden());
-        QVERIFY(!element("apply_effect_settings_button")->isEnabled());
-        QVERIFY(!element("save_effects_settings_button")->isEnabled());
-        QTRY_COMPARE(element("apply_hardware_settings_button_1")->isEnabled(), stalledReads < 2);
-        QCOMPARE(element<QPushButton>("read_again_button")->text(),
-                 german ? QStringLiteral("Erneut lesen") : QStringLiteral("Read again"));
+        QCOMPARE(element("apply_effect_settings_button")->isEnabled(), reread);
+        QCOMPARE(element("save_effects_settings_button")->isEnabled(), reread);
+        QCOMPARE(element("apply_hardware_settings_button_1")->isEnabled(), stalledReads < 2);
+        QCOMPARE(element<QPushButton>("read_again_button")->text(), expectedStatus(QStringLiteral("Read again")));
 
         element<QPushButton>("read_again_button")->click();
         waitForSettings();
@@ -583,12 +656,8 @@ private slots:
         // the virtual device answers busy twice after a write, so each wait
         // costs 3 state reads here.
         const Sequence sequences[] = {
-            {"read_effects_settings_button", 1,
-             "Reading the effects settings from the controller failed; apply and save stay off until they are "
-             "read."},
-            {"read_hardware_settings_button_2", 1,
-             "Reading the hardware settings from the controller failed; apply and save stay off until they are "
-             "read."},
+            {"read_effects_settings_button", 1, "Reading the effects settings from the controller failed."},
+            {"read_hardware_settings_button_2", 1, "Reading the hardware settings from the controller failed."},
             {"apply_effect_settings_button", 8 + 3, "The controller is not connected: settings were not applied."},
             {"save_effects_settings_button", 8 + 3 + 1 + 3,
              "The controller is not connected: settings were not saved to the controller's permanent memory."},
@@ -634,36 +703,163 @@ private slots:
         QCOMPARE(m_bus->misuseCount(), 0);
     }
 
-    // Every text the status line can show is in the compiled German
-    // translation (an unfinished one would not be).
-    void statusTextsTranslated()
+    // The translation file is finished, and what the program loads is built
+    // from it: every text of the window in the file is translated the same
+    // in the compiled translation. (The status texts the tests see are
+    // looked up in the file, see expectedStatus().)
+    void translationFileFinished()
     {
         QTranslator german;
         QVERIFY(german.load(QStringLiteral(KESTROX_SETUP_QM_DIR "/hardware_settings_ui_de.qm")));
-        const char *const texts[] = {
-            "Read again",
-            "Saving settings to the controller's permanent memory...",
-            "Applying settings to the controller...",
-            "Settings saved to the controller's permanent memory.",
-            "Settings applied to the controller.",
-            "The controller stayed busy: settings were not saved to the controller's permanent memory.",
-            "The controller stayed busy: settings may not have been applied.",
-            "The controller is not connected: settings were not saved to the controller's permanent memory.",
-            "The controller is not connected: settings were not applied.",
-            "Reading the settings from the controller failed; apply and save stay off until they are read.",
-            "Reading the effects settings from the controller failed; apply and save stay off until they are read.",
-            "Reading the hardware settings from the controller failed; apply and save stay off until they are "
-            "read.",
-        };
-        for (const char *text : texts) {
-            const QString translated = german.translate("MainWindow", text);
-            QVERIFY2(!translated.isEmpty() && translated != QLatin1String(text), text);
+        const QHash<QString, QString> texts = windowTranslations();
+        QVERIFY(texts.size() > 50);
+        for (auto it = texts.cbegin(); it != texts.cend(); ++it) {
+            QVERIFY2(!it.value().isEmpty(), qPrintable(it.key()));
+            QCOMPARE(german.translate("MainWindow", it.key().toUtf8().constData()), it.value());
         }
     }
 
+    // A record of which a packet failed is dropped by the device: neither
+    // applied nor saved, and the window says so.
+    void recordPacketFailed_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<bool>("german");
+        QTest::addColumn<QString>("message");
+        const QString notSaved = QStringLiteral(
+            "The controller did not take the settings: they were not saved to the controller's permanent memory.");
+        QTest::newRow("save") << "save_effects_settings_button" << false << notSaved;
+        QTest::newRow("save, German") << "save_hardware_settings_button_2" << true << notSaved;
+        QTest::newRow("apply") << "apply_hardware_settings_button_1" << false
+                               << "The controller did not take the settings: they were not applied.";
+    }
+
+    void recordPacketFailed()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, german);
+        QFETCH(QString, message);
+        if (german)
+            installGerman();
+        m_bus->addKestroxDevices();
+        VirtualKestroxDevice *joystick = m_bus->device(JoystickProductId);
+        startAndSelect(JoystickProductId);
+        const QByteArray effects = recordBytes(joystick->effectSettings());
+        const QByteArray hardware = recordBytes(joystick->hardwareSettings());
+        element<QSpinBox>("motion_range_axis0")->setValue(1500);
+        element<QSpinBox>("power_limit")->setValue(12);
+        joystick->setStalledRecordPackets(1);
+        element<QPushButton>(button)->click();
+        QTRY_COMPARE(statusText(), expectedStatus(message));
+        QCOMPARE(joystick->saves(), 0);
+        QCOMPARE(joystick->recordsTaken(), 0);
+        QCOMPARE(recordBytes(joystick->effectSettings()), effects);
+        QCOMPARE(recordBytes(joystick->hardwareSettings()), hardware);
+    }
+
+    // One request at a time: while a save waits for a busy device, no button
+    // sends another, so a later success cannot hide its failure, and the
+    // polls go on once it ends.
+    void oneRequestAtATime()
+    {
+        m_bus->addKestroxDevices();
+        VirtualKestroxDevice *joystick = m_bus->device(JoystickProductId);
+        startAndSelect(JoystickProductId);
+        HeldClock clock;
+        m_window->worker()->setBusyWaitTiming(BusyWaitTiming{100, 30000, &clock});
+        joystick->setStuckBusy(true);
+        QSignalSpy ended(m_window->worker(), &SettingsUiBackgroundThread::settingsWriteEnded);
+        element<QPushButton>("save_effects_settings_button")->click();
+        QTRY_VERIFY(m_window->worker()->isBusy());
+        const QStringList requests{QStringLiteral("save_effects_settings_button"),
+                                   QStringLiteral("apply_effect_settings_button"),
+                                   QStringLiteral("read_effects_settings_button"),
+                                   QStringLiteral("apply_hardware_settings_button_3"),
+                                   QStringLiteral("read_hardware_settings_button_4"),
+                                   QStringLiteral("reboot_button"),
+                                   QStringLiteral("dfu_mode_button")};
+        for (const QString &request : requests) {
+            QVERIFY2(!element(request)->isEnabled(), qPrintable(request));
+            element<QPushButton>(request)->click();
+        }
+        QVERIFY(!deviceList()->isEnabled());
+
+        QTest::ignoreMessage(QtWarningMsg, "device still busy after 30000 ms");
+        clock.advance(30000);
+        const QString failed =
+            QStringLiteral("The controller stayed busy: settings were not saved to the controller's permanent memory.");
+        QTRY_COMPARE(statusText(), expectedStatus(failed));
+        joystick->setStuckBusy(false);
+        poll(); // behind whatever the worker still had to do
+        QCOMPARE(statusText(), expectedStatus(failed));
+        QCOMPARE(ended.size(), 1);
+        QCOMPARE(joystick->recordsTaken(), 1);
+        QCOMPARE(joystick->connection(), quint64(1)); // neither rebooted nor in DFU mode
+        QVERIFY(!joystick->isInDfuMode());
+        waitForIdle();
+        for (const QString &request : requests)
+            QVERIFY2(element(request)->isEnabled(), qPrintable(request));
+        QVERIFY(deviceList()->isEnabled());
+    }
+
+    // Closing the window during a busy wait ends the wait within ten of its
+    // 100 ms pauses (a second) and gives the device back.
+    void closingEndsTheBusyWait()
+    {
+        m_bus->addKestroxDevices();
+        VirtualKestroxDevice *joystick = m_bus->device(JoystickProductId);
+        startAndSelect(JoystickProductId);
+        // Stands still, as long as the test lets it; after the close it
+        // counts the pauses and, should the wait go on, ends it by the
+        // bound so that the test does not hang.
+        class ClosingClock final : public BusyWaitClock
+        {
+        public:
+            qint64 nowMs() override { return m_now; }
+            void pauseMs(int) override
+            {
+                QThread::usleep(200);
+                if (closed && ++pausesAfterClose > 10)
+                    m_now = 1'000'000;
+            }
+            std::atomic<bool> closed = false;
+            std::atomic<int> pausesAfterClose = 0;
+
+        private:
+            std::atomic<qint64> m_now = 0;
+        } clock;
+        m_window->worker()->setBusyWaitTiming(BusyWaitTiming{100, 30000, &clock});
+        joystick->setStuckBusy(true);
+        element<QPushButton>("save_hardware_settings_button_1")->click();
+        QTRY_VERIFY(m_window->worker()->isBusy());
+        clock.closed = true;
+        m_window.reset();
+        QVERIFY2(clock.pausesAfterClose <= 10, qPrintable(QString::number(clock.pausesAfterClose)));
+        QCOMPARE(m_bus->openHandleCount(), 0);
+        QCOMPARE(joystick->saves(), 0);
+    }
+
 private:
+    // The text the status line shows for `english`, as the translation file
+    // has it in the language the window runs in.
+    QString expectedStatus(const QString &english) const
+    {
+        const QHash<QString, QString> texts = windowTranslations();
+        if (!texts.contains(english))
+            return QStringLiteral("<not in the translation file: %1>").arg(english);
+        if (texts.value(english).isEmpty())
+            return QStringLiteral("<not translated: %1>").arg(english);
+        return m_german ? texts.value(english) : english;
+    }
+
+    void waitForIdle()
+    {
+        QTRY_VERIFY(element("reboot_button")->isEnabled());
+    }
+
     void installGerman()
     {
+        m_german = true;
         QVERIFY(QDir().mkpath(QStringLiteral("i18n")));
         QVERIFY(QFile::copy(QStringLiteral(KESTROX_SETUP_QM_DIR "/hardware_settings_ui_de.qm"),
                             QStringLiteral("i18n/hardware_settings_ui_de.qm")));
@@ -762,6 +958,7 @@ private:
     std::unique_ptr<TemporaryWorkingDirectory> m_dir;
     std::unique_ptr<VirtualUsbTransport> m_bus;
     std::unique_ptr<MainWindow> m_window;
+    bool m_german = false;
 };
 
 QTEST_MAIN(TestSetupMainWindow)
