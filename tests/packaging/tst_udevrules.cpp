@@ -183,18 +183,14 @@ private slots:
         UMockdevTestbed *testbed = umockdev_testbed_new();
 
         const QStringList uaccess{QStringLiteral("uaccess")};
-        // The joystick and the rudder: hidraw for kestrox-vantrell, the USB node for kestrox-setup.
-        for (const auto &[name, product] : {std::pair{"1-1", "58f9"}, std::pair{"1-2", "5968"}}) {
+        // Joystick, rudder, generic controller, Wheel PRO: hidraw for both
+        // programs, the USB node for kestrox-setup --libusb; never the interface.
+        for (const auto &[name, product] : {std::pair{"1-1", "58f9"}, std::pair{"1-2", "5968"},
+                                            std::pair{"1-3", "55f0"}, std::pair{"1-4", "59d7"}}) {
             const Device d = addDevice(testbed, name, "045b", product);
             QCOMPARE(tagsFor(rules, d.hidraw), uaccess);
             QCOMPARE(tagsFor(rules, d.usb), uaccess);
             QCOMPARE(tagsFor(rules, d.interface), QStringList());
-        }
-        // The generic controller and the Wheel PRO: kestrox-setup only.
-        for (const auto &[name, product] : {std::pair{"1-3", "55f0"}, std::pair{"1-4", "59d7"}}) {
-            const Device d = addDevice(testbed, name, "045b", product);
-            QCOMPARE(tagsFor(rules, d.usb), uaccess);
-            QCOMPARE(tagsFor(rules, d.hidraw), QStringList());
         }
         // Another product of the vendor, and another vendor's device with a product id of ours.
         for (const auto &[name, vendor, product] :
