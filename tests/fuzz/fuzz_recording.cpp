@@ -123,10 +123,12 @@ void readAndReplay(const QByteArray &bytes)
     Sources sources(sockets);
     // What the reader hands out must be exactly what the file holds:
     // re-encoding the entries gives the bytes read so far.
-    QByteArray reencoded = telemetryRecordingHeader();
-    if (!bytes.startsWith(reencoded.left(10)))
+    // Version 1 (12 bytes) or 2 (24 bytes).
+    const quint16 version = quint16(quint8(bytes.at(8)) | quint8(bytes.at(9)) << 8);
+    if (!bytes.startsWith("KXTELREC") || !((version == 1 && reader.headerSize() == 12) ||
+                                           (version == 2 && reader.headerSize() == 24)))
         fuzz::fail("recording", "accepted a file with another header", 0);
-    reencoded = bytes.left(TelemetryRecording::HeaderSize);
+    QByteArray reencoded = bytes.left(reader.headerSize());
     RawTelemetryEntry entry;
     TelemetryRecordingReader::Result result;
     int entries = 0;

@@ -23,8 +23,12 @@ void writeAll(const QString &path, const QByteArray &bytes)
 }
 
 // Header and one entry, byte by byte (the checksum is CRC-32 of the entry
-// before it, as zlib computes it).
+// before it, as zlib computes it). Version 1 headers still replay.
 const QByteArray headerBytes = QByteArray::fromHex("4b5854454c524543" "0100" "0000");
+// Version 2: release 240626 (0x0003abf2), started 2025-12-10 00:00:00 UTC
+// (1765324800000 ms, 0x0000019b058ec000).
+const QByteArray headerV2Bytes =
+    QByteArray::fromHex("4b5854454c524543" "0200" "0000" "f2ab0300" "00c08e059b010000");
 const QByteArray abcEntryBytes = QByteArray::fromHex("04030201" "02" "00" "5274" "03000000" "616263" "6d77680d");
 const QByteArray failureEntryBytes = QByteArray::fromHex("dc050000" "04" "02" "0000" "00000000" "930de140");
 
@@ -108,7 +112,7 @@ private slots:
     {
         TelemetryRecordingWriter writer;
         QString error;
-        QVERIFY(writer.open(path("bytes.kxrec"), &error));
+        QVERIFY(writer.open(path("bytes.kxrec"), &error, {240626, 1765324800000}));
         RawTelemetryEntry abc;
         abc.timeMs = 0x01020304;
         abc.source = Telemetry::TELEMETRY_SOURCE_DCS;
@@ -121,14 +125,33 @@ private slots:
         failure.source = Telemetry::TELEMETRY_SOURCE_WARTHUNDER;
         failure.kind = RawTelemetryEntry::HttpFailure;
         QVERIFY(writer.append(failure));
+        writer.flush();
+        // Flushed: the bytes are in the file while the recording is open.
+        QCOMPARE(readAll(path("bytes.kxrec")).toHex(), (headerV2Bytes + abcEntryBytes + failureEntryBytes).toHex());
         writer.close();
-        QCOMPARE(readAll(path("bytes.kxrec")).toHex(), (headerBytes + abcEntryBytes + failureEntryBytes).toHex());
+        QCOMPARE(readAll(path("bytes.kxrec")).toHex(), (headerV2Bytes + abcEntryBytes + failureEntryBytes).toHex());
 
         // Never overwritten.
         TelemetryRecordingWriter again;
         QVERIFY(!again.open(path("bytes.kxrec"), &error));
         QVERIFY(error.contains(QLatin1String("already exists")));
-        QCOMPARE(readAll(path("bytes.kxrec")).size(), 12 + 19 + 16);
+        QCOMPARE(readAll(path("bytes.kxrec")).size(), 24 + 19 + 16);
+
+        // What the header says comes back; a version 1 header says nothing.
+        TelemetryRecordingReader reader;
+        QVERIFY(reader.open(path("bytes.kxrec"), &error));
+        QCOMPARE(reader.info().programVersion, quint32(240626));
+        QCOMPARE(reader.info().startedAtMs, qint64(1765324800000));
+        RawTelemetryEntry entry;
+        QCOMPARE(reader.next(entry), TelemetryRecordingReader::Entry);
+        QCOMPARE(entry.payload, QByteArray("abc"));
+        writeAll(path("v1.kxrec"), headerBytes + abcEntryBytes);
+        QVERIFY(reader.open(path("v1.kxrec"), &error));
+        QCOMPARE(reader.info().programVersion, quint32(0));
+        QCOMPARE(reader.info().startedAtMs, qint64(-1));
+        QCOMPARE(reader.next(entry), TelemetryRecordingReader::Entry);
+        QCOMPARE(entry.port, quint16(29778));
+        QCOMPARE(reader.next(entry), TelemetryRecordingReader::End);
     }
 
     void readsWhatIsWellFormedAndSaysWhereTheDamageIs_data()
@@ -175,9 +198,13 @@ private slots:
         QString error;
         QVERIFY(!reader.open(path("profile.json"), &error));
         QVERIFY2(error.contains(QLatin1String("is not a Kestrox telemetry recording")), qPrintable(error));
-        writeAll(path("future.kxrec"), QByteArray::fromHex("4b5854454c524543" "0200" "0000"));
+        writeAll(path("future.kxrec"), QByteArray::fromHex("4b5854454c524543" "0300" "0000") + QByteArray(12, '\0'));
         QVERIFY(!reader.open(path("future.kxrec"), &error));
-        QVERIFY2(error.contains(QLatin1String("version 2")), qPrintable(error));
+        QVERIFY2(error.contains(QLatin1String("version 3")), qPrintable(error));
+        // A version 2 header cut short.
+        writeAll(path("short.kxrec"), headerV2Bytes.left(20));
+        QVERIFY(!reader.open(path("short.kxrec"), &error));
+        QVERIFY2(error.contains(QLatin1String("is not a Kestrox telemetry recording")), qPrintable(error));
     }
 
     // A flight recorded live replays to the same detection, records,
@@ -251,10 +278,81 @@ private slots:
         QVERIFY(!rig.thread.isReplaying());
     }
 
+    // Whatever simulator a recording holds, its telemetry ends 1 s of replay
+    // time after the last entry, as the simulator's silence would end it
+    // live, and the replay ends there (or, looping, starts over); the
+    // sources that wait for an answer or a message never notice silence.
+    void replayEndsAtTheRecordingsEnd_data()
+    {
+        QTest::addColumn<int>("source");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QString>("aircraft");
+
+        // A data-by-type message of request 0: 40 bytes of header (size 440,
+        // version 5, id 9, request 0, object 1, definition 0, flags 0, entry 0,
+        // out of 1, 19 values), then the 400-byte sample with its title at 144.
+        QByteArray msfs = QByteArray::fromHex("b8010000" "05000000" "09000000" "00000000" "01000000"
+                                              "00000000" "00000000" "00000000" "01000000" "13000000");
+        QByteArray sample(400, '\0');
+        sample.replace(144, 9, "TestPlane");
+        msfs += sample;
+        QTest::newRow("msfs") << 1 << 3 << msfs << QStringLiteral("TestPlane");
+        QTest::newRow("dcs") << 2 << 0 << dcsLine(0, 0) << QStringLiteral("TestJet");
+        // Ten header bytes and no indicators: a sign of life that changes nothing.
+        QTest::newRow("il2") << 3 << 0 << QByteArray(11, '\0') << QStringLiteral("Generic warbird");
+        QTest::newRow("warthunder") << 4 << 1 << QByteArray("{\"IAS, km/h\": 300}")
+                                    << QStringLiteral("Generic warbird");
+        QTest::newRow("condor2") << 5 << 0 << QByteArray("airspeed=25\ngforce=1.2") << QStringLiteral("Generic glider");
+        // An answer without values (no aircraft name yet).
+        QTest::newRow("xplane") << 6 << 0 << QByteArray("RREF,") << QString();
+    }
+    void replayEndsAtTheRecordingsEnd()
+    {
+        QFETCH(int, source);
+        QFETCH(int, kind);
+        QFETCH(QByteArray, payload);
+        QFETCH(QString, aircraft);
+        // Three inputs, 100 ms apart.
+        QByteArray bytes = telemetryRecordingHeader();
+        for (int i = 0; i < 3; ++i) {
+            RawTelemetryEntry e;
+            e.timeMs = quint32(i * 100);
+            e.source = Telemetry::Source(source);
+            e.kind = RawTelemetryEntry::Kind(kind);
+            e.payload = payload;
+            bytes += encodeTelemetryEntry(e);
+        }
+        const QString file = path("end.kxrec");
+        QFile::remove(file);
+        writeAll(file, bytes);
+        const QString started = QStringLiteral("source %1 %2").arg(source).arg(aircraft);
+
+        for (const bool loop : {false, true}) {
+            Rig rig;
+            QSignalSpy replayed(&rig.thread, &TelemetryThread::replayChanged);
+            QVERIFY(rig.thread.startReplay(file, 1.0, loop));
+            rig.tick();
+            QCOMPARE(rig.events, QStringList{started});
+            rig.run(1180); // the last entry at 200 ms, then 980 ms of silence
+            QCOMPARE(rig.events, QStringList{started});
+            QVERIFY(rig.thread.isReplaying());
+            rig.run(20); // 1 s after the last entry
+            if (loop) {
+                QCOMPARE(rig.events, (QStringList{started, QStringLiteral("ended"), started}));
+                QVERIFY(rig.thread.isReplaying());
+            } else {
+                QCOMPARE(rig.events, (QStringList{started, QStringLiteral("ended")}));
+                QVERIFY(!rig.thread.isReplaying());
+                QCOMPARE(replayed.last().at(1).toString(), QStringLiteral("replay of %1 ended").arg(file));
+            }
+        }
+    }
+
     void damagedReplayStopsWithWhere()
     {
         QByteArray bytes = dcsRecording(3, 20);
-        const qsizetype third = 12 + 2 * (bytes.size() - 12) / 3;
+        const qsizetype third = 24 + 2 * (bytes.size() - 24) / 3; // after a version 2 header
         bytes[third + 13] = char(bytes[third + 13] ^ 0x40);
         writeAll(path("broken.kxrec"), bytes);
 

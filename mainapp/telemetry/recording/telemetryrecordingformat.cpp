@@ -1,5 +1,6 @@
 #include "telemetryrecordingformat.h"
 
+#include <QDateTime>
 #include <QtEndian>
 
 #include <zlib.h>
@@ -22,13 +23,18 @@ quint32 TelemetryRecording::checksum(const char *data, qsizetype size)
     return quint32(crc);
 }
 
-QByteArray telemetryRecordingHeader()
+TelemetryRecordingInfo TelemetryRecordingInfo::now()
+{
+    return {quint32(KESTROX_RELEASE), QDateTime::currentMSecsSinceEpoch()};
+}
+
+QByteArray telemetryRecordingHeader(const TelemetryRecordingInfo &info)
 {
     QByteArray header = TelemetryRecording::magic();
-    char version[2];
-    qToLittleEndian<quint16>(TelemetryRecording::Version, version);
-    header.append(version, 2);
-    header.append(2, '\0');
+    header.resize(TelemetryRecording::HeaderSize, '\0');
+    qToLittleEndian<quint16>(TelemetryRecording::Version, header.data() + 8);
+    qToLittleEndian<quint32>(info.programVersion, header.data() + 12);
+    qToLittleEndian<qint64>(info.startedAtMs, header.data() + 16);
     return header;
 }
 

@@ -24,8 +24,10 @@ struct RawTelemetryEntry
 };
 
 namespace TelemetryRecording {
-constexpr quint16 Version = 1;
-constexpr qsizetype HeaderSize = 12;
+// Version 2 adds the program's version and the start time to version 1's header.
+constexpr quint16 Version = 2;
+constexpr qsizetype HeaderSizeV1 = 12;
+constexpr qsizetype HeaderSize = 24;
 constexpr qsizetype EntryHeaderSize = 12; // time, source, kind, port, length
 constexpr qsizetype ChecksumSize = 4;
 constexpr qsizetype MaxPayload = 1 << 20;
@@ -36,6 +38,16 @@ QByteArray magic();
 quint32 checksum(const char *data, qsizetype size);
 } // namespace TelemetryRecording
 
+// What a recording's header says beyond its format.
+struct TelemetryRecordingInfo
+{
+    quint32 programVersion = 0; // the release that recorded it; 0: not said (version 1)
+    qint64 startedAtMs = -1;    // wall-clock start, ms since 1970 UTC; -1: not said (version 1)
+
+    // This program's release, now.
+    static TelemetryRecordingInfo now();
+};
+
 // Encodes one entry as it is stored (exposed for tools that write recordings).
 QByteArray encodeTelemetryEntry(const RawTelemetryEntry &entry);
-QByteArray telemetryRecordingHeader();
+QByteArray telemetryRecordingHeader(const TelemetryRecordingInfo &info = {});

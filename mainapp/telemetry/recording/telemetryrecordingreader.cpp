@@ -10,14 +10,27 @@ bool TelemetryRecordingReader::open(const QString &path, QString *error)
         *error = QStringLiteral("cannot open %1: %2").arg(path, m_file.errorString());
         return false;
     }
-    const QByteArray header = m_file.read(TelemetryRecording::HeaderSize);
-    if (header.size() < TelemetryRecording::HeaderSize || !header.startsWith(TelemetryRecording::magic())) {
+    QByteArray header = m_file.read(TelemetryRecording::HeaderSizeV1);
+    if (header.size() < TelemetryRecording::HeaderSizeV1 || !header.startsWith(TelemetryRecording::magic())) {
         *error = QStringLiteral("%1 is not a Kestrox telemetry recording").arg(path);
         m_file.close();
         return false;
     }
     const quint16 version = qFromLittleEndian<quint16>(header.constData() + 8);
-    if (version != TelemetryRecording::Version) {
+    m_info = {};
+    if (version == 1) {
+        m_headerSize = TelemetryRecording::HeaderSizeV1;
+    } else if (version == 2) {
+        m_headerSize = TelemetryRecording::HeaderSize;
+        header += m_file.read(m_headerSize - header.size());
+        if (header.size() < m_headerSize) {
+            *error = QStringLiteral("%1 is not a Kestrox telemetry recording").arg(path);
+            m_file.close();
+            return false;
+        }
+        m_info.programVersion = qFromLittleEndian<quint32>(header.constData() + 12);
+        m_info.startedAtMs = qFromLittleEndian<qint64>(header.constData() + 16);
+    } else {
         *error = QStringLiteral("%1 is a telemetry recording of version %2, which this program cannot read")
                      .arg(path)
                      .arg(version);
@@ -30,7 +43,7 @@ bool TelemetryRecordingReader::open(const QString &path, QString *error)
 
 void TelemetryRecordingReader::rewind()
 {
-    m_offset = TelemetryRecording::HeaderSize;
+    m_offset = m_headerSize;
     m_entryNumber = 0;
     m_damage.clear();
     m_file.seek(m_offset);

@@ -25,9 +25,14 @@ public:
     void rewind();
     // Where the damage is, after next() returned Damaged.
     QString damage() const { return m_damage; }
+    // What the header says (nothing for version 1).
+    TelemetryRecordingInfo info() const { return m_info; }
+    qsizetype headerSize() const { return m_headerSize; }
 
 private:
     QFile m_file;
+    qsizetype m_headerSize = TelemetryRecording::HeaderSize;
+    TelemetryRecordingInfo m_info;
     qint64 m_offset = TelemetryRecording::HeaderSize;
     int m_entryNumber = 0;
     QString m_damage;

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-bool TelemetryRecordingWriter::open(const QString &path, QString *error)
+bool TelemetryRecordingWriter::open(const QString &path, QString *error, const TelemetryRecordingInfo &info)
 {
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
@@ -12,7 +12,7 @@ bool TelemetryRecordingWriter::open(const QString &path, QString *error)
                                      : QStringLiteral("cannot create %1: %2").arg(path, m_file.errorString());
         return false;
     }
-    const QByteArray header = telemetryRecordingHeader();
+    const QByteArray header = telemetryRecordingHeader(info);
     if (m_file.write(header) != header.size()) {
         *error = QStringLiteral("cannot write %1: %2").arg(path, m_file.errorString());
         m_file.close();
@@ -27,6 +27,12 @@ bool TelemetryRecordingWriter::append(const RawTelemetryEntry &entry)
         return false;
     const QByteArray bytes = encodeTelemetryEntry(entry);
     return m_file.write(bytes) == bytes.size();
+}
+
+void TelemetryRecordingWriter::flush()
+{
+    if (m_file.isOpen())
+        m_file.flush();
 }
 
 void TelemetryRecordingWriter::sync()

@@ -10,12 +10,16 @@
 class TelemetryRecordingWriter
 {
 public:
-    bool open(const QString &path, QString *error);
+    bool open(const QString &path, QString *error,
+              const TelemetryRecordingInfo &info = TelemetryRecordingInfo::now());
     bool isOpen() const { return m_file.isOpen(); }
     QString path() const { return m_file.fileName(); }
     bool append(const RawTelemetryEntry &entry);
-    // Hands what was written to the disk (flush and fdatasync).
+    // Hands what was written to the system, so that a crash of the program loses nothing of it.
+    void flush();
+    // Hands it to the disk as well (fdatasync): what a power cut must not take.
     void sync();
+    // Syncs, then closes.
     void close();
 
 private:
