@@ -12,6 +12,7 @@
 
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -24,9 +25,10 @@ TelemetryThread::TelemetryThread(QObject *parent, const TelemetryEndpoints &endp
 
     m_timer->setInterval(PollIntervalMs);
     connect(m_timer, &QTimer::timeout, this, &TelemetryThread::onTimeout);
-    // A crash or power cut loses at most the last second of a recording.
+    // A crash of the program loses at most the last second of a recording;
+    // the file reaches the disk when the recording stops.
     m_flushTimer->setInterval(1000);
-    connect(m_flushTimer, &QTimer::timeout, this, [this] { m_recording.sync(); });
+    connect(m_flushTimer, &QTimer::timeout, this, [this] { m_recording.flush(); });
 }
 
 TelemetryThread::~TelemetryThread()
@@ -133,12 +135,14 @@ void TelemetryThread::startRecording(const QString &path)
     QString error;
     if (!m_recording.open(path, &error)) {
         qCWarning(lcTelemetry).noquote() << error;
-        emit recordingChanged(false, error);
+        m_recordingFailure = error;
+        emit recordingChanged(false, path, error);
         return;
     }
+    m_recordingFailure.clear();
     m_recordingStartedAt = m_clock();
     m_flushTimer->start();
-    emit recordingChanged(true, path);
+    emit recordingChanged(true, path, QString());
 }
 
 void TelemetryThread::stopRecording()
@@ -148,7 +152,17 @@ void TelemetryThread::stopRecording()
     m_flushTimer->stop();
     const QString path = m_recording.path();
     m_recording.close();
-    emit recordingChanged(false, path);
+    emit recordingChanged(false, path, QString());
+}
+
+void TelemetryThread::failRecording(const QString &failure)
+{
+    qCWarning(lcTelemetry).noquote() << failure;
+    m_flushTimer->stop();
+    const QString path = m_recording.path();
+    m_recording.close();
+    m_recordingFailure = failure;
+    emit recordingChanged(false, path, failure);
 }
 
 void TelemetryThread::record(Telemetry::Source source, RawTelemetryEntry::Kind kind, quint16 port,
@@ -162,25 +176,25 @@ void TelemetryThread::record(Telemetry::Source source, RawTelemetryEntry::Kind k
     entry.kind = kind;
     entry.port = port;
     entry.payload = payload;
-    if (!m_recording.append(entry)) {
-        const QString error = QStringLiteral("cannot write the recording %1").arg(m_recording.path());
-        qCWarning(lcTelemetry).noquote() << error;
-        m_flushTimer->stop();
-        m_recording.close();
-        emit recordingChanged(false, error);
-    }
+    if (!m_recording.append(entry))
+        failRecording(QStringLiteral("cannot write the recording %1").arg(m_recording.path()));
 }
 
 bool TelemetryThread::startReplay(const QString &path, double speed, bool loop)
 {
     auto reader = std::make_unique<TelemetryRecordingReader>();
     QString error;
-    if (!reader->open(path, &error)) {
+    if (m_recording.isOpen())
+        error = QStringLiteral("a recording is running: stop it before replaying %1").arg(path);
+    else
+        reader->open(path, &error);
+    if (!error.isEmpty()) {
         qCWarning(lcTelemetry).noquote() << error;
+        m_replayFailure = error;
         emit replayChanged(false, error);
         return false;
     }
-    stopRecording(); // a replay is not new telemetry
+    m_replayFailure.clear();
     if (!m_replay)
         replaceSources(true);
     m_replay = std::move(reader);
@@ -188,6 +202,7 @@ bool TelemetryThread::startReplay(const QString &path, double speed, bool loop)
     m_replaySpeed = (speed > 0 && std::isfinite(speed)) ? speed : 1.0;
     m_replayLoop = loop;
     m_replayStartedAt = m_clock();
+    m_replayLastEntryMs = 0;
     m_replayDamage.clear();
     m_replayPending.reset();
     emit replayChanged(true, path);
@@ -209,9 +224,18 @@ void TelemetryThread::stopReplay()
 void TelemetryThread::reportRecordingAndReplay()
 {
     if (m_recording.isOpen())
-        emit recordingChanged(true, m_recording.path());
+        emit recordingChanged(true, m_recording.path(), QString());
+    else if (!m_recordingFailure.isEmpty())
+        emit recordingChanged(false, m_recording.path(), m_recordingFailure);
     if (m_replay)
         emit replayChanged(true, m_replayPath);
+    else if (!m_replayFailure.isEmpty())
+        emit replayChanged(false, m_replayFailure);
+}
+
+double TelemetryThread::replayTime() const
+{
+    return double(m_clock() - m_replayStartedAt) * m_replaySpeed;
 }
 
 void TelemetryThread::advanceReplay()
@@ -229,24 +253,33 @@ void TelemetryThread::advanceReplay()
                     m_replayDamage = QStringLiteral("the recording is damaged at ") + m_replay->damage();
                     qCWarning(lcTelemetry).noquote() << m_replayPath << m_replayDamage;
                 }
-                // Everything is out: once the source has ended by its silence,
-                // start over or go back to the live simulators.
-                if (m_activeSource == Telemetry::TELEMETRY_SOURCE_NONE) {
-                    if (m_replayLoop && m_replayDamage.isEmpty() && !startedOver) {
-                        startedOver = true;
-                        m_replay->rewind();
-                        m_replayStartedAt = m_clock();
-                        continue;
-                    }
-                    stopReplay();
+                // Everything is out. A simulator that was still sending when
+                // the recording stopped falls silent now, as it would live;
+                // sources that wait for an answer or a message would never notice.
+                const bool anyActive = std::any_of(m_sources.begin() + 1, m_sources.end(),
+                                                   [](const TelemetrySource *s) { return s->isActive(); });
+                if (anyActive) {
+                    if (replayTime() < double(m_replayLastEntryMs) + double(EndOfRecordingSilenceMs))
+                        return;
+                    for (int i = 1; i < Telemetry::SourceCount; ++i)
+                        m_sources[i]->finish();
                 }
+                if (m_replayLoop && m_replayDamage.isEmpty() && !startedOver) {
+                    startedOver = true;
+                    m_replay->rewind();
+                    m_replayStartedAt = m_clock();
+                    m_replayLastEntryMs = 0;
+                    continue;
+                }
+                stopReplay();
                 return;
             }
         }
         // Recorded time reached at this speed (the start moves when a loop begins again).
-        if (double(m_replayPending->timeMs) > double(m_clock() - m_replayStartedAt) * m_replaySpeed)
+        if (double(m_replayPending->timeMs) > replayTime())
             return;
         const RawTelemetryEntry entry = *std::exchange(m_replayPending, std::nullopt);
+        m_replayLastEntryMs = entry.timeMs;
         m_sources[entry.source]->feedReplayInput(entry);
     }
 }

@@ -54,6 +54,7 @@ public:
     TelemetrySource *source(Telemetry::Source which) const { return m_sources.at(which); }
 
     static constexpr int PollIntervalMs = 20;
+    static constexpr qint64 EndOfRecordingSilenceMs = 1000;
 
 signals:
     void msfsTelemetryChanged(MSFSTelemetry telemetry);
@@ -69,10 +70,11 @@ signals:
     // program), or (empty problem) can again.
     void sourceProblemChanged(Telemetry::Source source, QString problem);
 
-    // A recording started (message: the file) or ended (message: the file,
-    // or why it could not be written).
-    void recordingChanged(bool recording, QString message);
-    // A replay started (message: the file) or ended (message: how).
+    // A recording started or ended (path: its file); failure says why it
+    // could not be started or written, and is empty when nothing went wrong.
+    void recordingChanged(bool recording, QString path, QString failure);
+    // A replay started (message: the file) or ended (message: how), or
+    // could not start (message: why).
     void replayChanged(bool replaying, QString message);
 
 public slots:
@@ -82,13 +84,16 @@ public slots:
     void startRecording(const QString &path);
     void stopRecording();
     // Stops listening to the simulators and feeds the recorded inputs to the
-    // sources at their recorded times, scaled by speed; with loop, starts
-    // over after the end of telemetry. False when the file cannot be read.
+    // sources at their recorded times, scaled by speed. At the recording's
+    // end the active source's telemetry ends EndOfRecordingSilenceMs of
+    // replay time after the last entry, as the silence of a simulator would;
+    // then the replay ends, or with loop starts over. False when the file
+    // cannot be read, or while a recording runs.
     bool startReplay(const QString &path, double speed = 1.0, bool loop = false);
     // Back to the live simulators.
     void stopReplay();
-    // Says again whether a recording or a replay runs (for a window that
-    // connected after they began).
+    // Says again whether a recording or a replay runs, or why the last one
+    // could not start (for a window that connected after they began).
     void reportRecordingAndReplay();
 
 private slots:
@@ -100,6 +105,9 @@ private:
     void replaceSources(bool replay);
     void record(Telemetry::Source source, RawTelemetryEntry::Kind kind, quint16 port, const QByteArray &payload);
     void advanceReplay();
+    // Replay time: recorded milliseconds reached at the replay's speed.
+    double replayTime() const;
+    void failRecording(const QString &failure);
 
     QTimer *m_timer;
     Telemetry::Source m_activeSource = Telemetry::TELEMETRY_SOURCE_NONE;
@@ -111,6 +119,8 @@ private:
 
     TelemetryRecordingWriter m_recording;
     qint64 m_recordingStartedAt = 0;
+    QString m_recordingFailure; // why the last recording could not start or went wrong
+    QString m_replayFailure;    // why the last replay could not start
 
     std::unique_ptr<TelemetryRecordingReader> m_replay;
     std::optional<RawTelemetryEntry> m_replayPending;
@@ -119,4 +129,5 @@ private:
     double m_replaySpeed = 1.0;
     bool m_replayLoop = false;
     qint64 m_replayStartedAt = 0;
+    quint32 m_replayLastEntryMs = 0; // recorded time of the last entry fed to a source
 };

@@ -57,11 +57,19 @@ QString TelemetryRecordingBar::newRecordingPath()
     return path;
 }
 
-void TelemetryRecordingBar::changeRecording(bool recording, const QString &message)
+void TelemetryRecordingBar::changeRecording(bool recording, const QString &path, const QString &failure)
 {
     const QSignalBlocker blocker(m_record);
     m_record->setChecked(recording);
-    m_file->setText(recording ? message : (message.isEmpty() ? QString() : tr("Recorded: %1").arg(message)));
+    // A replay would end the recording's data: one at a time.
+    m_open->setEnabled(!recording);
+    m_open->setToolTip(recording ? tr("Stop the recording to open a replay") : QString());
+    if (!failure.isEmpty())
+        m_file->setText(tr("Recording failed: %1").arg(failure));
+    else if (recording)
+        m_file->setText(path);
+    else
+        m_file->setText(path.isEmpty() ? QString() : tr("Recorded: %1").arg(path));
     m_file->setToolTip(m_file->text());
 }
 

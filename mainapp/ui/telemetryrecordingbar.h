@@ -31,7 +31,7 @@ signals:
     void stopReplay();
 
 public slots:
-    void changeRecording(bool recording, const QString &message);
+    void changeRecording(bool recording, const QString &path, const QString &failure);
     void changeReplay(bool replaying, const QString &message);
 
 private:

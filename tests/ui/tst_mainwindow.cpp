@@ -100,6 +100,21 @@ private slots:
         QTRY_COMPARE(joystick->text(), QStringLiteral("Connected (Version 131365)"));
     }
 
+    // A recording that cannot start at start-up is said in the window, not
+    // only on stderr, however early the telemetry thread found out.
+    void startUpRecordingFailureReachesTheWindow()
+    {
+        MainBackgroundThreadOptions options = virtualWorker();
+        options.recordPath = m_dir.filePath(QStringLiteral("missing/folder/flight.kxrec"));
+        const int requests = m_server.requests;
+        MainWindow window(nullptr, options);
+        QTRY_COMPARE(m_server.requests, requests + 1); // its update check, done before the next test's
+        auto *file = window.findChild<QLineEdit *>(QStringLiteral("recording_file"));
+        QVERIFY(file);
+        QTRY_VERIFY(file->text().startsWith(QLatin1String("Recording failed: cannot create ")));
+        QVERIFY(file->text().contains(QLatin1String("missing/folder/flight.kxrec")));
+    }
+
     void sameOrOlderVersionShowsNothing_data()
     {
         QTest::addColumn<QByteArray>("manifest");

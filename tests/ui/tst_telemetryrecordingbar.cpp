@@ -43,12 +43,25 @@ private slots:
             const QStringList made = QDir(QStringLiteral("recordings")).entryList({QStringLiteral("*.kxrec")});
             QCOMPARE(made.size(), 1);
             QVERIFY(file->text().endsWith(made.first()));
+            // No replay while a recording runs.
+            QVERIFY(!open->isEnabled());
             record->click();
             QVERIFY(!record->isChecked());
-            // The file is a recording: its 12-byte header, no entries.
+            QVERIFY(open->isEnabled());
+            QVERIFY(file->text().startsWith(QLatin1String("Recorded: ")));
+            // The file is a recording: a version 2 header of 24 bytes (this
+            // release, 240626, at 12..15), no entries.
             QFile recorded(QStringLiteral("recordings/") + made.first());
             QVERIFY(recorded.open(QIODevice::ReadOnly));
-            QCOMPARE(recorded.readAll(), QByteArray::fromHex("4b5854454c5245430100" "0000"));
+            const QByteArray header = recorded.readAll();
+            QCOMPARE(header.size(), 24);
+            QCOMPARE(header.left(16).toHex(), QByteArray("4b5854454c52454302000000f2ab0300"));
+
+            // A recording that cannot be written says so, and nothing else.
+            telemetry.startRecording(QDir::current().filePath(QStringLiteral("missing/x.kxrec")));
+            QVERIFY(file->text().startsWith(QLatin1String("Recording failed: cannot create ")));
+            QVERIFY(!record->isChecked());
+            QVERIFY(open->isEnabled());
 
             bar.chooseRecording = [&] { return recorded.fileName(); };
             open->click();
