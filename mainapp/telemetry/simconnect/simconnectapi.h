@@ -75,6 +75,10 @@ public:
     virtual SimConnect::HResult getNextDispatch(SimConnect::Handle handle, const SimConnect::Recv **data,
                                                 SimConnect::Dword *size) = 0;
     virtual SimConnect::HResult close(SimConnect::Handle handle) = 0;
+
+    // When the message last handed out by getNextDispatch reached this
+    // program, on the caller's monotonic clock; -1 where the adapter cannot tell.
+    virtual qint64 messageArrivedAt() const { return -1; }
 };
 
 // The SimConnect client library loaded at run time. Where it cannot be

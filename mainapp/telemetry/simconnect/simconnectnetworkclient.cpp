@@ -168,6 +168,7 @@ HResult SimConnectNetworkClient::subscribeToSystemEvent(Handle handle, Dword eve
     QByteArray body;
     appendLe32(body, eventId);
     appendName(body, systemEventName);
+    m_eventNames.insert(eventId, QByteArray(systemEventName ? systemEventName : ""));
     return record(FunctionSubscribeToSystemEvent, -1, body);
 }
 
@@ -199,8 +200,18 @@ HResult SimConnectNetworkClient::getNextDispatch(Handle handle, const Recv **dat
     if (m_state == State::Open) {
         readAvailable();
         if (takeMessage()) {
-            if (le32At(m_current, 8) == RecvIdQuit)
+            const quint32 id = le32At(m_current, 8);
+            m_lastMessageAt = m_clock();
+            // The bytes that completed it came with the newest notice, or before.
+            m_messageArrivedAt = m_bytesArrivedAt >= 0 ? m_bytesArrivedAt : m_lastMessageAt;
+            if (id == RecvIdQuit)
                 m_quitSeen = true;
+            if (id == RecvIdSimObjectData || id == RecvIdSimObjectDataByType)
+                m_requestWaiting = false;
+            // After SimStop no data flows until SimStart asks again: nothing is overdue.
+            if (id == RecvIdEvent && m_current.size() >= 20 &&
+                m_eventNames.value(le32At(m_current, 16)) == QByteArrayLiteral("SimStop"))
+                m_requestWaiting = false;
             m_delivered = true;
             *data = reinterpret_cast<const Recv *>(m_current.constData());
             *size = Dword(m_current.size());
@@ -210,6 +221,8 @@ HResult SimConnectNetworkClient::getNextDispatch(Handle handle, const Recv **dat
             && m_socket->bytesAvailable() == 0) {
             drop(m_input.isEmpty() ? QStringLiteral("MSFS closed the connection at")
                                    : QStringLiteral("MSFS closed the connection mid-message at"));
+        } else if (m_state == State::Open && answerOverdue(m_clock())) {
+            drop(QStringLiteral("no answer for %1 s from").arg(AnswerTimeoutMs / 1000));
         }
     }
     if (m_quitPending) {
@@ -236,7 +249,14 @@ HResult SimConnectNetworkClient::close(Handle handle)
     m_input.clear();
     m_setup.clear();
     m_definitionSizes.clear();
+    m_eventNames.clear();
+    m_requestWaiting = false;
     return S_Ok;
+}
+
+bool SimConnectNetworkClient::answerOverdue(qint64 now) const
+{
+    return m_requestWaiting && now - std::max(m_requestSentAt, m_lastMessageAt) > AnswerTimeoutMs;
 }
 
 void SimConnectNetworkClient::service()
@@ -245,6 +265,8 @@ void SimConnectNetworkClient::service()
         // Created here, on the thread that polls, not where this object was built.
         m_socket = std::make_unique<QTcpSocket>();
         m_socket->setReadBufferSize(4 * qint64(MaxMessageSize));
+        QObject::connect(m_socket.get(), &QTcpSocket::readyRead, m_socket.get(),
+                         [this] { m_bytesArrivedAt = m_clock(); });
     }
     const qint64 now = m_clock();
     if (m_state == State::Idle) {
@@ -290,6 +312,8 @@ void SimConnectNetworkClient::service()
         m_quitSeen = false;
         m_delivered = false;
         m_openFailureReported = false;
+        m_requestWaiting = false;
+        m_lastMessageAt = now;
         const QByteArray appName = m_current.size() >= RecvHeaderSize + NameSize
                                        ? m_current.mid(RecvHeaderSize, NameSize)
                                        : QByteArray();
@@ -377,12 +401,8 @@ bool SimConnectNetworkClient::takeMessage()
 bool SimConnectNetworkClient::checkMessage(const QByteArray &message)
 {
     const quint32 id = le32At(message, 8);
-    if (id == RecvIdException) {
-        const quint32 exception = message.size() >= 16 ? le32At(message, 12) : 0;
-        const quint32 sendId = message.size() >= 20 ? le32At(message, 16) : 0;
-        drop(QStringLiteral("SimConnect exception %1 for request %2 from").arg(exception).arg(sendId));
-        return false;
-    }
+    if (id == RecvIdException)
+        reportException(message);
     if (id == RecvIdSimObjectData || id == RecvIdSimObjectDataByType) {
         bool complete = message.size() >= qsizetype(DataHeaderSize);
         if (complete) {
@@ -399,6 +419,41 @@ bool SimConnectNetworkClient::checkMessage(const QByteArray &message)
     return true;
 }
 
+void SimConnectNetworkClient::reportException(const QByteArray &message)
+{
+    // A variable one version of MSFS does not know is rejected on every
+    // connection: once is enough.
+    const quint32 exception = message.size() >= 16 ? le32At(message, 12) : 0;
+    const quint32 sendId = message.size() >= 20 ? le32At(message, 16) : 0;
+    QString request = QStringLiteral("request %1").arg(sendId);
+    for (const SentPacket &sent : m_sent) {
+        if (sent.sendId != sendId || sendId == 0)
+            continue;
+        switch (sent.function) {
+        case FunctionOpen:
+            request = QStringLiteral("Open");
+            break;
+        case FunctionAddToDataDefinition:
+            request = QStringLiteral("AddToDataDefinition \"%1\"").arg(QString::fromLatin1(sent.name));
+            break;
+        case FunctionSubscribeToSystemEvent:
+            request = QStringLiteral("SubscribeToSystemEvent \"%1\"").arg(QString::fromLatin1(sent.name));
+            break;
+        case FunctionRequestDataOnSimObjectType:
+            request = QStringLiteral("RequestDataOnSimObjectType %1").arg(sent.argument);
+            break;
+        default:
+            request = QStringLiteral("function 0x%1").arg(sent.function, 0, 16);
+            break;
+        }
+    }
+    const QString text = QStringLiteral("SimConnect exception %1 for %2").arg(exception).arg(request);
+    if (m_reportedExceptions.contains(text))
+        return;
+    m_reportedExceptions.insert(text);
+    qCWarning(lcTelemetry).noquote() << text << "from" << describe();
+}
+
 void SimConnectNetworkClient::sendPacket(quint32 function, const QByteArray &body)
 {
     QByteArray packet;
@@ -409,6 +464,20 @@ void SimConnectNetworkClient::sendPacket(quint32 function, const QByteArray &bod
     appendLe32(packet, ++m_sendId);
     packet += body;
     m_socket->write(packet);
+
+    if (function == FunctionRequestDataOnSimObjectType) {
+        m_requestWaiting = true;
+        m_requestSentAt = m_clock();
+    }
+    // Kept to name the request of an exception; the name only for the set-up packets.
+    SentPacket &sent = m_sent[m_sendId % m_sent.size()];
+    sent.sendId = m_sendId;
+    sent.function = function;
+    sent.argument = body.size() >= 4 ? le32At(body, 0) : 0;
+    sent.name.clear();
+    if ((function == FunctionAddToDataDefinition || function == FunctionSubscribeToSystemEvent) &&
+        body.size() >= 4 + NameSize)
+        sent.name = QByteArray(body.constData() + 4, qsizetype(qstrnlen(body.constData() + 4, NameSize)));
 }
 
 std::optional<SimConnectNetworkClient::Endpoint> SimConnectNetworkClient::readConfigFile(const QString &path)

@@ -7,8 +7,10 @@
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
 
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -22,10 +24,13 @@ class QTcpSocket;
 // arrived; the socket is created on the first call, so the object may be
 // built on one thread and used on another. While MSFS is absent a new
 // connection is tried at most once a second. A connection lost while open
-// (MSFS gone, a broken stream, an exception message) is handed out as one
-// quit message, unless MSFS's own quit came first; the next connection then
-// repeats the definitions, subscriptions and requests made so far, so the
-// caller only sees the simulator quit and come back.
+// (MSFS gone, a broken stream, no message for AnswerTimeoutMs while a data
+// request waits for its answer) is handed out as one quit message, unless
+// MSFS's own quit came first; the next connection then repeats the
+// definitions, subscriptions and requests made so far, so the caller only
+// sees the simulator quit and come back. An exception message is handed to
+// the caller, as the client library does, and logged once with the request
+// it names; the connection stays.
 class SimConnectNetworkClient final : public SimConnectApi
 {
 public:
@@ -48,11 +53,15 @@ public:
     SimConnect::HResult getNextDispatch(SimConnect::Handle handle, const SimConnect::Recv **data,
                                         SimConnect::Dword *size) override;
     SimConnect::HResult close(SimConnect::Handle handle) override;
+    qint64 messageArrivedAt() const override { return m_messageArrivedAt; }
 
     Endpoint endpoint() const { return m_endpoint; }
 
     static constexpr qint64 RetryIntervalMs = 1000;
-    static constexpr qint64 OpenTimeoutMs = 2000;
+    // MSFS under Proton can take a few seconds to answer while it loads.
+    static constexpr qint64 OpenTimeoutMs = 5000;
+    // A server that sleeps or a network that drops sends nothing more.
+    static constexpr qint64 AnswerTimeoutMs = 3000;
     static constexpr quint32 MaxMessageSize = 64 * 1024;
 
     // The [SimConnect] section of a SimConnect.cfg; nullopt if the file is
@@ -84,6 +93,9 @@ private:
     bool takeMessage();
     bool checkMessage(const QByteArray &message);
     void sendPacket(quint32 function, const QByteArray &body);
+    void reportException(const QByteArray &message);
+    // True when a data request has waited too long with nothing arriving.
+    bool answerOverdue(qint64 now) const;
     SimConnect::HResult record(quint32 function, qint64 requestKey, const QByteArray &body);
     QString describe() const;
 
@@ -106,6 +118,23 @@ private:
     QByteArray m_current;
     QList<SetupPacket> m_setup;
     QHash<quint32, qint64> m_definitionSizes; // bytes of each definition's data block; -1: varies
+    QHash<quint32, QByteArray> m_eventNames;  // client event id -> system event name
+    // What the newest packets of this connection asked for, by send id, to
+    // name the request of an exception.
+    struct SentPacket
+    {
+        quint32 sendId = 0;
+        quint32 function = 0;
+        quint32 argument = 0; // the body's first field
+        QByteArray name;      // the variable or event it names
+    };
+    std::array<SentPacket, 64> m_sent{};
+    QSet<QString> m_reportedExceptions;
+    bool m_requestWaiting = false; // a data request has not been answered yet
+    qint64 m_requestSentAt = 0;
+    qint64 m_lastMessageAt = 0;
+    qint64 m_bytesArrivedAt = -1;   // the socket's last notice of new bytes
+    qint64 m_messageArrivedAt = -1; // of the message handed out last
 };
 
 // The SimConnect the program uses: MSFS's Windows client library where it

@@ -46,6 +46,7 @@ public:
     SimConnect::HResult getNextDispatch(SimConnect::Handle handle, const SimConnect::Recv **data,
                                         SimConnect::Dword *size) override;
     SimConnect::HResult close(SimConnect::Handle handle) override { return m_live->close(handle); }
+    qint64 messageArrivedAt() const override { return m_live->messageArrivedAt(); }
 
 private:
     std::shared_ptr<SimConnectApi> m_live;
