@@ -49,29 +49,37 @@ public:
     float flowAngle(int axis) const;
 };
 
+// When the simulator's input that a record was made from reached the
+// program, in ms on the process's monotonic clock (steadyMillisecondClock);
+// -1 for a record no input made (the all-zero record at the end).
+struct TelemetryStamp
+{
+    qint64 inputStampMs = -1;
+};
+
 // Raw per-simulator records. Each begins with a complete Telemetry so the
 // output loop can take the leading part of any of them as the common record.
-struct MSFSTelemetry : Telemetry
+struct MSFSTelemetry : Telemetry, TelemetryStamp
 {};
 
-struct DCSTelemetry : Telemetry
+struct DCSTelemetry : Telemetry, TelemetryStamp
 {};
 
-struct WarthunderTelemetry : Telemetry
+struct WarthunderTelemetry : Telemetry, TelemetryStamp
 {};
 
-struct ShturmovikTelemetry : Telemetry
+struct ShturmovikTelemetry : Telemetry, TelemetryStamp
 {
     float indicator9A = 0.0f;
     float indicator9B = 0.0f;
 };
 
-struct Condor2Telemetry : Telemetry
+struct Condor2Telemetry : Telemetry, TelemetryStamp
 {
     float turbulenceStrength = 0.0f;
 };
 
-struct XPlaneTelemetry : Telemetry
+struct XPlaneTelemetry : Telemetry, TelemetryStamp
 {};
 
 Q_DECLARE_METATYPE(Telemetry)

@@ -46,7 +46,12 @@ public:
     };
 
     FakeXPlane() { QVERIFY(m_socket.bind(QHostAddress::LocalHost, 0)); }
+    // On another address; isListening() says whether it could bind there.
+    explicit FakeXPlane(const QHostAddress &address) : m_address(address) { m_socket.bind(address, 0); }
+    bool isListening() const { return m_socket.state() == QAbstractSocket::BoundState; }
     quint16 port() const { return m_socket.localPort(); }
+    // The port the client sent its requests from.
+    quint16 clientPort() const { return m_client; }
 
     // Reads every request that arrived; checks each one's layout byte for byte.
     QList<Request> takeRequests()
@@ -112,10 +117,11 @@ public:
     }
     void send(const QByteArray &datagram)
     {
-        QCOMPARE(m_socket.writeDatagram(datagram, QHostAddress::LocalHost, m_client), datagram.size());
+        QCOMPARE(m_socket.writeDatagram(datagram, m_address, m_client), datagram.size());
     }
 
 private:
+    QHostAddress m_address{QHostAddress::LocalHost};
     QUdpSocket m_socket;
     quint16 m_client = 0;
     QHash<QString, qint32> m_indices;

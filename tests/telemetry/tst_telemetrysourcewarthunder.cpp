@@ -1,7 +1,10 @@
 #include "httptestserver.h"
+#include "tcplisteners.h"
 #include "telemetrysourcewarthunder.h"
 
 #include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 
 namespace {
@@ -127,6 +130,54 @@ private slots:
         QTRY_VERIFY(!rig.source.isRequestInFlight()); // the transfer timeout ends it
         QCOMPARE(rig.server.requests, 1);
         QCOMPARE(rig.announced.count(), 0);
+    }
+
+    // While nothing listens the source only asks the kernel, and fails at
+    // once; the first request after the service is back goes out as HTTP.
+    void nobodyListensIsLearntWithoutRequests()
+    {
+        WarthunderRig rig;
+        rig.server.close();
+        QVERIFY(rig.exchange()); // an HTTP request, refused
+        const int requests = rig.server.requests;
+        for (int i = 0; i < 20; ++i) {
+            rig.source.poll();
+            QVERIFY(!rig.source.isRequestInFlight()); // answered on the spot
+        }
+        QCOMPARE(rig.announced.count(), 0);
+        QVERIFY(rig.server.reopen());
+        rig.server.body = "{}";
+        QVERIFY(rig.exchange());
+        QCOMPARE(rig.announced.count(), 1);
+        QCOMPARE(rig.server.requests, requests + 1);
+    }
+
+    // What the kernel says against what is there: listeners on the
+    // loopback, on every address, over IPv6, and none.
+    void tcpListeners()
+    {
+        TcpListeners listeners;
+        QTcpServer loopback;
+        QVERIFY(loopback.listen(QHostAddress::LocalHost, 0));
+        const auto answer = listeners.isListening(loopback.serverPort());
+        if (!answer)
+            QSKIP("the kernel's socket diagnostics cannot be asked here");
+        QCOMPARE(*answer, true);
+        const quint16 port = loopback.serverPort();
+        loopback.close();
+        QCOMPARE(listeners.isListening(port), std::optional<bool>(false));
+
+        QTcpServer any;
+        QVERIFY(any.listen(QHostAddress::AnyIPv4, 0));
+        QCOMPARE(listeners.isListening(any.serverPort()), std::optional<bool>(true));
+        QTcpServer v6;
+        if (v6.listen(QHostAddress::LocalHostIPv6, 0))
+            QCOMPARE(listeners.isListening(v6.serverPort()), std::optional<bool>(true));
+        // A client connection to a port is no listener on it.
+        QTcpSocket client;
+        client.connectToHost(QHostAddress::LocalHost, any.serverPort());
+        QVERIFY(client.waitForConnected(5000));
+        QCOMPARE(listeners.isListening(client.localPort()), std::optional<bool>(false));
     }
 };
 

@@ -190,6 +190,44 @@ private slots:
         QCOMPARE(rig.changes.count(), 2);
     }
 
+    // Only X-Plane's address counts: an answer from anyone else on the
+    // source's port is no sign of life and changes nothing.
+    void answersFromOthersAreIgnored()
+    {
+        Rig rig;
+        rig.subscribe();
+        QUdpSocket stranger;
+        if (!stranger.bind(QHostAddress(QStringLiteral("127.0.0.2")), 0))
+            QSKIP("no second loopback address here");
+        const QByteArray answer = rig.xplane.answer(rig.xplane.icao("EVIL"));
+        QCOMPARE(stranger.writeDatagram(answer, QHostAddress::LocalHost, rig.xplane.clientPort()), answer.size());
+        for (int i = 0; i < 20; ++i) {
+            QTest::qWait(5);
+            rig.source->poll();
+        }
+        QCOMPARE(rig.changes.count(), 0);
+        rig.deliver(rig.xplane.answer(rig.xplane.icao("C172")));
+        QCOMPARE(rig.changes.count(), 1);
+        QCOMPARE(rig.changes.first().at(1).toString(), QStringLiteral("C172"));
+    }
+
+    // X-Plane reached over IPv6.
+    void ipv6()
+    {
+        FakeXPlane xplane{QHostAddress(QHostAddress::LocalHostIPv6)};
+        if (!xplane.isListening())
+            QSKIP("no IPv6 loopback here");
+        const auto address = NetworkAddress::parse(QStringLiteral("[::1]:%1").arg(xplane.port()));
+        QVERIFY(address);
+        TelemetrySourceXPlane source(nullptr, *address);
+        QSignalSpy changes(&source, &TelemetrySource::telemetrySourceChanged);
+        source.poll();
+        QCOMPARE(xplane.waitForRequests(22).size(), 22);
+        xplane.send(xplane.answer(xplane.icao("A20N")));
+        QVERIFY(pollUntil([&] { source.poll(); }, [&] { return changes.count() == 1; }));
+        QCOMPARE(changes.first().at(1).toString(), QStringLiteral("A20N"));
+    }
+
     void unsubscribesWhenDestroyed()
     {
         Rig rig;
@@ -233,6 +271,13 @@ private slots:
         QCOMPARE(t.gForce, 0.0f);
         QCOMPARE(t.sideslip, 3.0f);
         QCOMPARE(t.flaps, 0.0f);
+
+        // The speedbrake ratio: -0.5 armed, up to 1.5 with the ground spoilers; 0..100 %.
+        const QString speedbrake = QStringLiteral("sim/flightmodel/controls/sbrkrat");
+        rig.deliver(rig.xplane.answer({{speedbrake, 1.5f}}));
+        QCOMPARE(rig.last().airbrake, 100.0f);
+        rig.deliver(rig.xplane.answer({{speedbrake, -0.5f}}));
+        QCOMPARE(rig.last().airbrake, 0.0f);
 
         // Huge knots that overflow a float once converted are stored as 0.
         rig.deliver(rig.xplane.answer(

@@ -8,16 +8,30 @@
 UdpInput::UdpInput(quint16 port, QObject *parent)
     : DatagramInput(parent), m_socket(new QUdpSocket(this)), m_port(port)
 {
+    listen();
     bind();
 }
 
 UdpInput::UdpInput(const NetworkAddress &peer, QObject *parent)
     : DatagramInput(parent), m_socket(new QUdpSocket(this)), m_port(0), m_peer(peer)
 {
+    listen();
     bind();
     QHostAddress literal;
     if (literal.setAddress(peer.host))
         m_peerAddresses = {literal};
+}
+
+void UdpInput::listen()
+{
+    // The notification, not a question to the socket at every poll, says
+    // that something arrived, and when.
+    connect(m_socket, &QUdpSocket::readyRead, this, [this] {
+        if (!m_waiting) {
+            m_waiting = true;
+            m_waitingSince = now();
+        }
+    });
 }
 
 bool UdpInput::bind()
@@ -63,6 +77,8 @@ bool UdpInput::fromPeer(const QHostAddress &sender) const
 
 bool UdpInput::read(QByteArray &datagram)
 {
+    if (!m_waiting)
+        return false;
     while (m_bound && m_socket->hasPendingDatagrams()) {
         const qint64 size = m_socket->pendingDatagramSize();
         if (size < 0)
@@ -76,9 +92,11 @@ bool UdpInput::read(QByteArray &datagram)
         // Someone else's datagram on a port that talks to one peer is no sign of that peer.
         if (m_peer && !fromPeer(sender))
             continue;
+        setArrivedAt(m_waitingSince);
         emit received(RawTelemetryEntry::Datagram, m_socket->localPort(), datagram);
         return true;
     }
+    m_waiting = false;
     return false;
 }
 
@@ -134,6 +152,7 @@ bool ReplayDatagramInput::read(QByteArray &datagram)
         return false;
     const RawTelemetryEntry entry = m_due.takeFirst();
     datagram = entry.payload;
+    setArrivedAt(now());
     emit received(RawTelemetryEntry::Datagram, entry.port, datagram);
     return true;
 }

@@ -57,6 +57,7 @@ public:
     static constexpr qint64 LookupRetryMs = 10000;
 
 private:
+    void listen();
     bool bind();
     void resolvePeer();
     bool fromPeer(const QHostAddress &sender) const;
@@ -70,6 +71,9 @@ private:
     QDeadlineTimer m_nextLookup{0};
     bool m_bound = false;
     qint64 m_bindFailedAt = -1; // -1: not yet seen by service()
+    // The socket said datagrams are waiting; nothing is asked of it otherwise.
+    bool m_waiting = false;
+    qint64 m_waitingSince = -1;
 };
 
 // The datagrams of a recording, as they fall due.

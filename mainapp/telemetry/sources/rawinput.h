@@ -1,5 +1,6 @@
 #pragma once
 
+#include "millisecondclock.h"
 #include "telemetryrecordingformat.h"
 
 #include <QByteArray>
@@ -28,6 +29,12 @@ public:
     // Why the input cannot reach its simulator; empty when nothing is wrong.
     QString problem() const { return m_problem; }
 
+    // The clock of arrivals (the source's).
+    void setClock(MillisecondClock clock) { m_clock = std::move(clock); }
+    // When the input read last reached the program, as near as the input
+    // can tell (when it was first told that data was waiting).
+    qint64 arrivedAt() const { return m_arrivedAt; }
+
 signals:
     // Every raw input as it is read, for a recording.
     void received(RawTelemetryEntry::Kind kind, quint16 port, QByteArray payload);
@@ -35,7 +42,11 @@ signals:
 
 protected:
     void setProblem(const QString &problem);
+    qint64 now() const { return m_clock(); }
+    void setArrivedAt(qint64 time) { m_arrivedAt = time; }
 
 private:
     QString m_problem;
+    MillisecondClock m_clock = steadyMillisecondClock();
+    qint64 m_arrivedAt = -1;
 };

@@ -7,6 +7,8 @@ SimConnectInput::SimConnectInput(std::shared_ptr<SimConnectApi> api, QObject *pa
 {
     m_tap = std::make_unique<RecordingSimConnect>(std::move(api));
     m_tap->setTap([this](const QByteArray &message) {
+        const qint64 arrived = m_tap->messageArrivedAt();
+        setArrivedAt(arrived >= 0 ? arrived : now());
         emit received(RawTelemetryEntry::SimConnectMessage, 0, message);
     });
 }

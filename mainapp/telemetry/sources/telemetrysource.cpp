@@ -13,9 +13,16 @@ void TelemetrySource::adopt(std::unique_ptr<RawInput> input)
     delete m_input;
     m_input = input.release();
     m_input->setParent(this);
+    m_input->setClock(m_clock);
     connect(m_input, &RawInput::received, this, &TelemetrySource::rawInputReceived);
     connect(m_input, &RawInput::problemChanged, this, &TelemetrySource::setProblem);
     setProblem(m_input->problem());
+}
+
+void TelemetrySource::setClock(MillisecondClock clock)
+{
+    m_clock = std::move(clock);
+    m_input->setClock(m_clock);
 }
 
 void TelemetrySource::enterReplay()

@@ -31,8 +31,8 @@ public:
     bool isActive() const { return m_active; }
     // Why the source cannot listen for its simulator (empty: nothing wrong).
     QString problem() const { return m_problem; }
-    // The clock that judges silence and warm-up.
-    void setClock(MillisecondClock clock) { m_clock = std::move(clock); }
+    // The clock that judges silence and warm-up, and stamps the inputs.
+    void setClock(MillisecondClock clock);
 
     // From now on the source takes its raw input from feedReplayInput
     // instead of its simulator.
@@ -53,6 +53,8 @@ signals:
 protected:
     RawInput &input() const { return *m_input; }
     qint64 now() const { return m_clock(); }
+    // Stamps a record with the arrival of the input it was made from.
+    void stamp(TelemetryStamp &record) const { record.inputStampMs = m_input->arrivedAt(); }
 
     // Becomes active and says so.
     void announce(Telemetry::Source source, const QString &flightModule);

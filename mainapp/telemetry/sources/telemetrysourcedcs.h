@@ -20,7 +20,11 @@ protected:
     QString flightModule(const QByteArray &datagram) override;
     Telemetry::Source source() override { return Telemetry::TELEMETRY_SOURCE_DCS; }
     void warmUp(float) override {}
-    void emitTelemetry() override { emit telemetryChanged(m_telemetry); }
+    void emitTelemetry() override
+    {
+        stamp(m_telemetry);
+        emit telemetryChanged(m_telemetry);
+    }
     void emitEmptyTelemetry() override { emit telemetryChanged(m_emptyTelemetry); }
 
 private:

@@ -134,6 +134,7 @@ void TelemetrySourceMSFS::handleSample(const Sample &sample)
         return;
     }
     convert(sample);
+    stamp(m_telemetry);
     emit telemetryChanged(m_telemetry);
 }
 

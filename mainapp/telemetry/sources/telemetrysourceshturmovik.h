@@ -22,7 +22,11 @@ protected:
     QString flightModule(const QByteArray &) override { return QStringLiteral("Generic warbird"); }
     Telemetry::Source source() override { return Telemetry::TELEMETRY_SOURCE_IL2; }
     void warmUp(float) override {}
-    void emitTelemetry() override { emit telemetryChanged(m_telemetry); }
+    void emitTelemetry() override
+    {
+        stamp(m_telemetry);
+        emit telemetryChanged(m_telemetry);
+    }
     void emitEmptyTelemetry() override { emit telemetryChanged(m_emptyTelemetry); }
 
 private:

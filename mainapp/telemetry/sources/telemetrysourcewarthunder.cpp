@@ -43,5 +43,6 @@ void TelemetrySourceWarthunder::handleAnswer(bool ok, const QByteArray &body)
     m_telemetry.airspeed = finiteOrZero(state.value(QLatin1String("IAS, km/h")).toDouble());
     m_telemetry.gForce = finiteOrZero(state.value(QLatin1String("Ny")).toDouble());
     m_telemetry.aoa = finiteOrZero(state.value(QLatin1String("AoA, deg")).toDouble());
+    stamp(m_telemetry);
     emit telemetryChanged(m_telemetry);
 }

@@ -152,7 +152,8 @@ bool TelemetrySourceXPlane::decode(const QByteArray &datagram)
             t.gear = finiteOrZero(value * 100);
             break;
         case Speedbrake:
-            t.airbrake = finiteOrZero(value * 100);
+            // -0.5 is armed and up to 1.5 on the ground with the ground spoilers: 0..100 % as elsewhere.
+            t.airbrake = std::clamp(finiteOrZero(value * 100), 0.0f, 100.0f);
             break;
         case Flaps:
             t.flaps = finiteOrZero(value * 100);
@@ -197,6 +198,7 @@ void TelemetrySourceXPlane::emitTelemetry()
         m_announcedName = name;
         emit telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_XPLANE, name);
     }
+    stamp(m_telemetry);
     emit telemetryChanged(m_telemetry);
 }
 
