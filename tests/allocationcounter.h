@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <thread>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define KESTROX_COUNTS_ALLOCATIONS 1
@@ -21,18 +22,27 @@ public:
     {
 #if defined(KESTROX_COUNTS_ALLOCATIONS)
         __sanitizer_install_malloc_and_free_hooks(
-            [](const volatile void *, std::size_t) {
-                if (armed())
+            [](const volatile void *, std::size_t size) {
+                if (armed() && std::this_thread::get_id() == owner()) {
                     ++count();
+                    std::size_t seen = largest();
+                    while (size > seen && !largest().compare_exchange_weak(seen, size)) {
+                    }
+                }
             },
             [](const volatile void *) {});
 #endif
     }
+    // Counts the calling thread's allocations from now on.
     static void start()
     {
         count() = 0;
+        largest() = 0;
+        owner() = std::this_thread::get_id();
         armed() = true;
     }
+    // The largest block asked for since start().
+    static std::size_t largestBlock() { return largest(); }
     static int stop()
     {
         armed() = false;
@@ -48,6 +58,16 @@ private:
     static std::atomic<int> &count()
     {
         static std::atomic<int> value{0};
+        return value;
+    }
+    static std::atomic<std::thread::id> &owner()
+    {
+        static std::atomic<std::thread::id> value{};
+        return value;
+    }
+    static std::atomic<std::size_t> &largest()
+    {
+        static std::atomic<std::size_t> value{0};
         return value;
     }
 };

@@ -2,6 +2,7 @@
 
 #include "telemetry.h"
 
+#include <QList>
 #include <QMetaType>
 
 #include <array>
@@ -21,19 +22,24 @@ struct LiveSample
     bool joystick = false; // the joystick took this tick's report (axes 0, 1)
     bool rudder = false;   // the rudder did (axis 2)
     qint32 tickIntervalMs = 0;  // since the previous tick
-    qint32 latencyMs = -1;      // arrival of the record this tick first used; -1: none
-    quint16 records = 0;        // telemetry records that arrived since the previous tick
+    // From the moment the input of the record this tick first used reached
+    // the program to this tick's report; -1: no new record.
+    qint32 latencyMs = -1;
+    quint16 records = 0; // telemetry records that arrived since the previous tick
+    quint16 bounded = 0; // values this tick had to bound (or replace, not finite)
 };
 
-// The samples since the previous batch, about 30 batches a second. Fixed
-// size: building one allocates nothing.
+// The samples since the previous batch, about 30 batches a second. The
+// samples are implicitly shared, so that handing a batch to another thread
+// copies no samples; the worker refills only a batch nobody holds any more.
 struct LiveBatch
 {
     static constexpr int Capacity = 64;
-    std::array<LiveSample, Capacity> samples{};
+    QList<LiveSample> samples = QList<LiveSample>(Capacity); // the first `count` are this batch's
     int count = 0;
     int dropped = 0; // samples lost because the view did not fetch them in time
     quint64 failedWrites = 0; // reports that failed to write since start
+    quint64 boundedValues = 0; // values bounded or replaced since start
     Telemetry::Source source = Telemetry::TELEMETRY_SOURCE_NONE;
 };
 
@@ -50,15 +56,17 @@ public:
         ++m_written;
         return slot;
     }
-    // Moves the samples written since the last take into batch.
+    // Moves the samples written since the last take into batch (which
+    // should be detached: writing into a shared one copies it first).
     void take(LiveBatch &batch)
     {
         const quint64 pending = m_written - m_taken;
         const quint64 kept = std::min<quint64>(pending, LiveBatch::Capacity);
         batch.dropped = int(pending - kept);
         batch.count = int(kept);
+        LiveSample *samples = batch.samples.data();
         for (quint64 i = 0; i < kept; ++i)
-            batch.samples[std::size_t(i)] = m_ring[std::size_t((m_written - kept + i) % LiveBatch::Capacity)];
+            samples[i] = m_ring[std::size_t((m_written - kept + i) % LiveBatch::Capacity)];
         m_taken = m_written;
     }
 

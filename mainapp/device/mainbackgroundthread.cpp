@@ -18,18 +18,6 @@
 
 using namespace DeviceReports;
 
-namespace {
-
-// A force that is not finite is a fault upstream: the motor gets none rather than full.
-float limitForce(float force)
-{
-    if (!std::isfinite(force))
-        return 0.0f;
-    return std::clamp(force, -MainBackgroundThread::ForceLimit, MainBackgroundThread::ForceLimit);
-}
-
-} // namespace
-
 MainBackgroundThread::MainBackgroundThread(QObject *parent, MainBackgroundThreadOptions options)
     : QObject(parent), m_hid(options.hid ? std::move(options.hid) : createHidapiTransport()),
       m_clock(options.clock ? std::move(options.clock) : steadyMillisecondClock()),
@@ -55,7 +43,7 @@ MainBackgroundThread::MainBackgroundThread(QObject *parent, MainBackgroundThread
     connect(m_outputTimer, &QTimer::timeout, this, &MainBackgroundThread::onTimout);
     qRegisterMetaType<LiveBatch>("LiveBatch");
     m_liveTimer = new QTimer(this);
-    m_liveTimer->setInterval(LiveBatchIntervalMs);
+    m_liveTimer->setInterval(HiddenLiveBatchIntervalMs);
     connect(m_liveTimer, &QTimer::timeout, this, &MainBackgroundThread::emitLiveBatch);
     connect(m_telemetry, &TelemetryThread::telemetryEnded, this, &MainBackgroundThread::telemetryEnded);
     connect(m_telemetry, &TelemetryThread::telemetrySourceChanged, this,
@@ -138,6 +126,11 @@ void MainBackgroundThread::shutdown()
     qCInfo(lcDevice) << "forces released and devices closed";
 }
 
+void MainBackgroundThread::setLiveViewShown(bool shown)
+{
+    m_liveTimer->setInterval(shown ? LiveBatchIntervalMs : HiddenLiveBatchIntervalMs);
+}
+
 void MainBackgroundThread::changeSettingsSuddenly(EffectsSettings settings)
 {
     m_rampStart = m_clock();
@@ -169,10 +162,12 @@ void MainBackgroundThread::overrideTelemetry(Telemetry telemetry)
     m_overrideTelemetry = telemetry;
 }
 
-void MainBackgroundThread::acceptLiveRecord(Telemetry::Source source, const Telemetry &record)
+void MainBackgroundThread::acceptLiveRecord(Telemetry::Source source, const Telemetry &record, qint64 inputStamp)
 {
     m_source = source;
-    m_recordArrivedAt = m_clock();
+    // The latency runs from when the input reached the program; a record
+    // without a stamp counts from its arrival here.
+    m_recordStamp = inputStamp >= 0 ? inputStamp : m_clock();
     ++m_recordsSinceTick;
     emit telemetryChanged(record);
 }
@@ -182,7 +177,7 @@ void MainBackgroundThread::setMsfsTelemetry(MSFSTelemetry telemetry)
     if (m_telemetryOverride)
         return;
     m_msfsTelemetry = telemetry;
-    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_MSFS, telemetry);
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_MSFS, telemetry, telemetry.inputStampMs);
 }
 
 void MainBackgroundThread::setDcsTelemetry(DCSTelemetry telemetry)
@@ -190,7 +185,7 @@ void MainBackgroundThread::setDcsTelemetry(DCSTelemetry telemetry)
     if (m_telemetryOverride)
         return;
     m_dcsTelemetry = telemetry;
-    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_DCS, telemetry);
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_DCS, telemetry, telemetry.inputStampMs);
 }
 
 void MainBackgroundThread::setShturmovikTelemetry(ShturmovikTelemetry telemetry)
@@ -198,7 +193,7 @@ void MainBackgroundThread::setShturmovikTelemetry(ShturmovikTelemetry telemetry)
     if (m_telemetryOverride)
         return;
     m_shturmovikTelemetry = telemetry;
-    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_IL2, telemetry);
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_IL2, telemetry, telemetry.inputStampMs);
 }
 
 void MainBackgroundThread::setWarthunderTelemetry(WarthunderTelemetry telemetry)
@@ -206,7 +201,7 @@ void MainBackgroundThread::setWarthunderTelemetry(WarthunderTelemetry telemetry)
     if (m_telemetryOverride)
         return;
     m_warthunderTelemetry = telemetry;
-    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_WARTHUNDER, telemetry);
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_WARTHUNDER, telemetry, telemetry.inputStampMs);
 }
 
 void MainBackgroundThread::setCondor2Telemetry(Condor2Telemetry telemetry)
@@ -214,7 +209,7 @@ void MainBackgroundThread::setCondor2Telemetry(Condor2Telemetry telemetry)
     if (m_telemetryOverride)
         return;
     m_condor2Telemetry = telemetry;
-    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_CONDOR, telemetry);
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_CONDOR, telemetry, telemetry.inputStampMs);
 }
 
 void MainBackgroundThread::setXPlaneTelemetry(XPlaneTelemetry telemetry)
@@ -222,7 +217,7 @@ void MainBackgroundThread::setXPlaneTelemetry(XPlaneTelemetry telemetry)
     if (m_telemetryOverride)
         return;
     m_xplaneTelemetry = telemetry;
-    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_XPLANE, telemetry);
+    acceptLiveRecord(Telemetry::TELEMETRY_SOURCE_XPLANE, telemetry, telemetry.inputStampMs);
 }
 
 void MainBackgroundThread::setLanded(float verticalSpeed, float airspeed)
@@ -283,9 +278,29 @@ Forces MainBackgroundThread::calculateForces(PositionInput position)
         case Telemetry::TELEMETRY_SOURCE_NONE:
             break;
         }
-        axisForces.force = limitForce(axisForces.force);
+        // The last step before the ramp and the report: a value no valid
+        // settings make (a broken or hostile record) reaches the motor bounded.
+        // A value that is not finite is a fault upstream: the motor gets none rather than full.
+        axisForces.force = std::isfinite(axisForces.force)
+                               ? std::clamp(axisForces.force, -ForceLimit, ForceLimit)
+                               : bounded(axisForces.force, ForceLimit);
+        axisForces.spring = bounded(axisForces.spring, SpringBound);
+        axisForces.periodic = bounded(axisForces.periodic, PeriodicBound);
     }
     return forces;
+}
+
+float MainBackgroundThread::bounded(float value, float bound)
+{
+    if (!std::isfinite(value)) {
+        ++m_boundedValues;
+        return 0.0f;
+    }
+    if (value > bound || value < -bound) {
+        ++m_boundedValues;
+        return std::clamp(value, -bound, bound);
+    }
+    return value;
 }
 
 void MainBackgroundThread::onTimout()
@@ -346,10 +361,12 @@ void MainBackgroundThread::onTimout()
         noteLive(sample, rudderForces, 2, 1);
     sample.tickIntervalMs = m_lastTickAt < 0 ? 0 : qint32(now - m_lastTickAt);
     m_lastTickAt = now;
-    if (m_recordArrivedAt >= 0 && (sample.joystick || sample.rudder)) {
-        sample.latencyMs = qint32(now - m_recordArrivedAt);
-        m_recordArrivedAt = -1;
+    if (m_recordStamp >= 0 && (sample.joystick || sample.rudder)) {
+        sample.latencyMs = qint32(now - m_recordStamp);
+        m_recordStamp = -1;
     }
+    sample.bounded = quint16(std::min<quint64>(m_boundedValues - m_boundedBefore, 0xFFFF));
+    m_boundedBefore = m_boundedValues;
     sample.records = m_recordsSinceTick;
     m_recordsSinceTick = 0;
 }
@@ -367,10 +384,15 @@ void MainBackgroundThread::noteLive(LiveSample &sample, const Forces &written, i
 
 void MainBackgroundThread::emitLiveBatch()
 {
-    m_live.take(m_liveBatch);
-    m_liveBatch.failedWrites = m_failedWrites;
-    m_liveBatch.source = m_source;
-    emit liveBatchReady(m_liveBatch);
+    auto batch = std::find_if(m_liveBatches.begin(), m_liveBatches.end(),
+                              [](const LiveBatch &b) { return b.samples.isDetached(); });
+    if (batch == m_liveBatches.end())
+        batch = m_liveBatches.begin(); // the window is far behind: this one is copied
+    m_live.take(*batch);
+    batch->failedWrites = m_failedWrites;
+    batch->boundedValues = m_boundedValues;
+    batch->source = m_source;
+    emit liveBatchReady(*batch);
 }
 
 float MainBackgroundThread::rampFactor(qint64 sinceRampStart)

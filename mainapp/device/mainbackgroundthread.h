@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -65,7 +66,20 @@ public:
     static constexpr int ReconnectTicks = 100;
     static constexpr int ReadFailureLimit = 100;
     static constexpr float ForceLimit = 100.0f;
+    // The largest spring magnitude valid settings make from physical
+    // telemetry: a curve spring at most 100 kg (curves end at +-100 kg,
+    // strength at most 100 %); the airflow spring's speed term as its force
+    // uses it, at most 500, plus its thrust term at full thrust below the end
+    // airspeed, at most 0.5 x 100 %: 550.
+    static constexpr float SpringBound = 550.0f;
+    // The largest periodic value: six oscillators (landing jolt, AoA, gear,
+    // flaps, airbrake, on ground) of amplitude at most 2 at 100 % strength
+    // and a full driver, each with a cycle's amplitude jitter up to +100 %
+    // (five standard deviations): 6 x 2 x 2 = 24.
+    static constexpr float PeriodicBound = 24.0f;
     static constexpr int LiveBatchIntervalMs = 33;
+    // While nobody watches, a batch holds up to half a second (a batch holds 64 ticks).
+    static constexpr int HiddenLiveBatchIntervalMs = 500;
 
 signals:
     void telemetryChanged(Telemetry telemetry);
@@ -93,6 +107,10 @@ public slots:
     void setCondor2Telemetry(Condor2Telemetry telemetry);
     void setXPlaneTelemetry(XPlaneTelemetry telemetry);
     void setLanded(float verticalSpeed, float airspeed);
+
+    // The live view is in sight (batches about 30 times a second) or not
+    // (twice a second); out of sight at start.
+    void setLiveViewShown(bool shown);
 
     // Leaves the motors at rest: stops the output timer, writes one all-zero
     // direct-control report to each present device, closes the devices and
@@ -127,7 +145,9 @@ private:
     bool readPosition(HidDevice *&device, int &failures, DeviceReports::Report &report);
     void write(HidDevice *device, const DeviceReports::Report &report);
     const Telemetry &selectedTelemetry() const;
-    void acceptLiveRecord(Telemetry::Source source, const Telemetry &record);
+    void acceptLiveRecord(Telemetry::Source source, const Telemetry &record, qint64 inputStamp);
+    // A value bounded to +-bound, not finite as 0; counts each one it had to change.
+    float bounded(float value, float bound);
     // Notes what this tick wrote to a device for the live view.
     void noteLive(LiveSample &sample, const Forces &written, int firstAxis, int axisCount);
 
@@ -173,10 +193,13 @@ private:
     // For the live view; the tick only fills preallocated slots.
     QTimer *m_liveTimer;
     LiveSampleRing m_live;
-    LiveBatch m_liveBatch;
+    // Handed to the window in turn; one the window still holds is skipped.
+    std::array<LiveBatch, 3> m_liveBatches;
     qint64 m_lastTickAt = -1;
-    qint64 m_recordArrivedAt = -1; // the newest record not yet used by a tick
+    qint64 m_recordStamp = -1; // input stamp of the newest record not yet used by a tick
     quint16 m_recordsSinceTick = 0;
     quint64 m_failedWrites = 0;
+    quint64 m_boundedValues = 0; // spring, periodic and force values changed to be safe, since start
+    quint64 m_boundedBefore = 0; // as it stood at the previous tick
     QThread *m_telemetryThread = nullptr;
 };

@@ -4,6 +4,12 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QScopeGuard>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <thread>
 
 #include <algorithm>
 #include <cmath>
@@ -455,7 +461,10 @@ private slots:
         QCOMPARE(Rig::lastFirstSlot(*rig.joystick).force, 40.0f);
     }
 
-    // The whole tick, devices and every effect included, allocates nothing.
+    // The whole tick, devices and every effect included, allocates nothing
+    // but what the per-tick positionChanged to the window costs: its queued
+    // event to a receiver on another thread, as in the program. The batch for
+    // the live view hands its samples over without copying them.
     void tickAllocatesNothing()
     {
 #if !defined(KESTROX_COUNTS_ALLOCATIONS)
@@ -482,18 +491,79 @@ private slots:
         flight.aoa = 12;
         flight.gear = 100;
         rig.worker->overrideTelemetry(flight);
-        const QMetaObject *meta = rig.worker->metaObject();
+
+        // Ticks and batches come from the test alone.
+        for (QTimer *timer : rig.worker->findChildren<QTimer *>())
+            timer->stop();
+        // The window's side: every signal the window listens to, on another thread.
+        QThread windowThread;
+        QObject window;
+        window.moveToThread(&windowThread);
+        const auto stopWindowThread = qScopeGuard([&] {
+            windowThread.quit();
+            windowThread.wait();
+        });
+        windowThread.start();
+        std::atomic<int> positions{0};
+        std::atomic<int> batches{0};
+        MainBackgroundThread *worker = rig.worker.get();
+        QObject::connect(worker, &MainBackgroundThread::positionChanged, &window, [&](PositionInput) { ++positions; });
+        QObject::connect(worker, &MainBackgroundThread::liveBatchReady, &window, [&](const LiveBatch &) { ++batches; });
+        QObject::connect(worker, &MainBackgroundThread::telemetryChanged, &window, [](Telemetry) {});
+        QObject::connect(worker, &MainBackgroundThread::joystickConnected, &window, [](uint32_t) {});
+        QObject::connect(worker, &MainBackgroundThread::rudderConnected, &window, [](uint32_t) {});
+
+        const QMetaObject *meta = worker->metaObject();
         const QMetaMethod tick = meta->method(meta->indexOfSlot("onTimout()"));
-        QVERIFY(tick.isValid());
+        const QMetaMethod emitBatch = meta->method(meta->indexOfSlot("emitLiveBatch()"));
+        QVERIFY(tick.isValid() && emitBatch.isValid());
         for (int i = 0; i < 300; ++i) // warm up: the devices open
-            tick.invoke(rig.worker.get(), Qt::DirectConnection);
+            tick.invoke(worker, Qt::DirectConnection);
+        QTRY_COMPARE(positions.load(), 300);
+        // The event queue of the window's thread has grown to its size by now.
+        for (int round = 0; round < 3; ++round) {
+            for (int i = 0; i < 3; ++i)
+                tick.invoke(worker, Qt::DirectConnection);
+            emitBatch.invoke(worker, Qt::DirectConnection);
+        }
+        QTRY_COMPARE(batches.load(), 3);
+
+        // With positionChanged: its event and its argument per tick, small
+        // ones. The window keeps up, as it does in the program.
         AllocationCounter::start();
-        const QList<int> probe{1, 2, 3}; // the counter must see this one
         for (int i = 0; i < 1000; ++i) {
             rig.now += 10;
-            tick.invoke(rig.worker.get(), Qt::DirectConnection);
+            tick.invoke(worker, Qt::DirectConnection);
+            while (positions.load() < 300 + 9 + i + 1)
+                std::this_thread::yield();
         }
-        QCOMPARE(AllocationCounter::stop(), 1);
+        const int withPositions = AllocationCounter::stop();
+        qInfo("positionChanged to another thread: %d allocations in 1000 ticks, the largest %zu bytes",
+              withPositions, AllocationCounter::largestBlock());
+        QCOMPARE(withPositions, 2 * 1000);
+        QVERIFY2(AllocationCounter::largestBlock() <= 128, qPrintable(QString::number(AllocationCounter::largestBlock())));
+        QTRY_COMPARE(positions.load(), 300 + 9 + 1000);
+
+        // Without it, nothing at all.
+        QObject::disconnect(worker, &MainBackgroundThread::positionChanged, &window, nullptr);
+        AllocationCounter::start();
+        for (int i = 0; i < 1000; ++i) {
+            rig.now += 10;
+            tick.invoke(worker, Qt::DirectConnection);
+        }
+        QCOMPARE(AllocationCounter::stop(), 0);
+
+        // A batch for the live view, about 30 a second: its queued event, no copy of its 64 samples.
+        AllocationCounter::start();
+        for (int i = 0; i < 30; ++i) {
+            tick.invoke(worker, Qt::DirectConnection);
+            emitBatch.invoke(worker, Qt::DirectConnection);
+            while (batches.load() < 3 + i + 1) // the window took it and let it go
+                std::this_thread::yield();
+        }
+        AllocationCounter::stop();
+        QVERIFY2(AllocationCounter::largestBlock() < LiveBatch::Capacity * sizeof(LiveSample),
+                 qPrintable(QString::number(AllocationCounter::largestBlock())));
     }
 
     // What the live view gets: the values as written, the latency from a
@@ -534,6 +604,15 @@ private slots:
         QCOMPARE(used.position[1], 0.5f);
         QVERIFY(used.joystick && used.rudder);
         QCOMPARE(batch.failedWrites, quint64(1));
+        QCOMPARE(batch.boundedValues, quint64(0));
+        // A record stamped when its input reached the program: the latency runs from there.
+        DCSTelemetry stamped;
+        stamped.inputStampMs = rig.now - 15;
+        rig.worker->setDcsTelemetry(stamped);
+        rig.now += 5;
+        rig.tick();
+        QVERIFY(QMetaObject::invokeMethod(rig.worker.get(), "emitLiveBatch", Qt::DirectConnection));
+        QCOMPARE(batches.last().at(0).value<LiveBatch>().samples[0].latencyMs, 20);
         // The next batch holds only what came after.
         rig.rudder->setPlugged(false);
         rig.now += 10;
@@ -543,6 +622,45 @@ private slots:
         QCOMPARE(next.count, 1);
         QVERIFY(next.samples[0].joystick);
         QVERIFY(!next.samples[0].rudder);
+    }
+
+    // A hostile or broken record (a thrust of 1e30 through the airflow
+    // spring, a gear of 1e30 through its shaker) reaches the motor bounded:
+    // spring 550, periodic 24; each bounded value is counted.
+    void springAndPeriodicAreBounded()
+    {
+        Rig rig;
+        EffectsSettings settings;
+        AxisEffectsSettings &elevator = settings[1];
+        elevator.airflow_spring.active = true;
+        elevator.airflow_spring.total_effect_strength = 100;
+        elevator.airflow_spring.thrust_force = 100;
+        elevator.airflow_spring.setAttenuation(500, 1000);
+        elevator.gear_shaker.active = true;
+        elevator.gear_shaker.total_effect_strength = 100;
+        rig.worker->changeSettingsModerately(settings);
+        rig.worker->enableTelemetryOverride();
+        Telemetry hostile;
+        hostile.airspeed = 100;
+        hostile.propAirflow = 1e30f;
+        hostile.gear = 1e30f;
+        rig.worker->overrideTelemetry(hostile);
+        QSignalSpy batches(rig.worker.get(), &MainBackgroundThread::liveBatchReady);
+        rig.tick(); // the devices open
+        rig.now += 2500;
+        for (int i = 0; i < 10; ++i) {
+            rig.now += 10;
+            rig.tick();
+            const Report r = Rig::directControls(*rig.joystick).last();
+            QCOMPARE(floatAt(r, 6), 550.0f);                 // spring of the elevator
+            QCOMPARE(std::fabs(floatAt(r, 22)), 24.0f);     // periodic of the elevator
+            QVERIFY(std::isfinite(floatAt(r, 14)));          // its steady force
+            QVERIFY(std::fabs(floatAt(r, 14)) <= 100.0f);
+        }
+        QVERIFY(QMetaObject::invokeMethod(rig.worker.get(), "emitLiveBatch", Qt::DirectConnection));
+        // Two values of one axis on each of the 11 ticks.
+        QCOMPARE(batches.last().at(0).value<LiveBatch>().boundedValues, quint64(22));
+        QCOMPARE(batches.last().at(0).value<LiveBatch>().samples[10].bounded, quint16(2));
     }
 };
 
