@@ -85,6 +85,18 @@ LiveViewWidget::LiveViewWidget(QWidget *parent)
     updateFigures();
 }
 
+void LiveViewWidget::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    emit shownChanged(true);
+}
+
+void LiveViewWidget::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    emit shownChanged(false);
+}
+
 void LiveViewWidget::addBatch(const LiveBatch &batch)
 {
     m_figures.add(batch);
@@ -127,13 +139,19 @@ void LiveViewWidget::updateFigures()
     if (!isVisible() && m_telemetry->text().size() > 0)
         return;
     const LiveFigures::Second second = m_figures.lastSecond();
+    const LiveFigures::Latency latency = m_figures.latency();
     const Telemetry::Source source = m_figures.source();
     m_telemetry->setText(source == Telemetry::TELEMETRY_SOURCE_NONE
                              ? tr("Telemetry: none")
                              : tr("Telemetry: %1, %2 records/s").arg(StatusWidget::sourceText(source)).arg(second.records));
-    m_latency->setText(second.latencyMeanMs < 0
+    m_latency->setText(latency.meanMs < 0
                            ? tr("Latency: no telemetry reached a device")
-                           : tr("Latency: mean %1 ms, max %2 ms").arg(second.latencyMeanMs, 0, 'f', 1).arg(second.latencyMaxMs));
+                           : tr("Latency, input to report, last 10 s: mean %1 ms, 99th percentile %2 ms, max %3 ms")
+                                 .arg(latency.meanMs, 0, 'f', 1)
+                                 .arg(latency.p99Ms)
+                                 .arg(latency.maxMs));
     m_output->setText(tr("Output: %1 ticks/s, longest interval %2 ms").arg(second.ticks).arg(second.tickIntervalMaxMs));
-    m_failures->setText(tr("Failed report writes: %1").arg(m_figures.failedWrites()));
+    m_failures->setText(tr("Failed report writes: %1\nValues bounded before the motor: %2")
+                            .arg(m_figures.failedWrites())
+                            .arg(m_figures.boundedValues()));
 }

@@ -28,6 +28,14 @@ public:
 public slots:
     void addBatch(const LiveBatch &batch);
 
+signals:
+    // The tab came into view or went out of it.
+    void shownChanged(bool shown);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
 private:
     void redraw();
     void updateFigures();

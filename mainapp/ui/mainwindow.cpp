@@ -107,6 +107,8 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     m_liveView->setObjectName(QStringLiteral("live_view"));
     m_ui->tabWidget->addTab(m_liveView, tr("Live"));
     connect(worker, &MainBackgroundThread::liveBatchReady, m_liveView, &LiveViewWidget::addBatch);
+    // Out of view the figures need the samples, not their pace: fewer batches, fewer wake-ups.
+    connect(m_liveView, &LiveViewWidget::shownChanged, worker, &MainBackgroundThread::setLiveViewShown);
 
     QTimer::singleShot(0, worker, [worker] { worker->start(); });
     m_workerThread = new QThread;

@@ -115,6 +115,10 @@ void StatusWidget::disconnectRudder()
 
 void StatusWidget::changePosition(PositionInput position)
 {
+    // A hundred times a second, mostly unchanged: nothing to redo then.
+    if (m_shownPosition && *m_shownPosition == position)
+        return;
+    m_shownPosition = position;
     m_ui->roll_input->setText(number(position.roll));
     m_ui->pitch_input->setText(number(position.pitch));
     m_ui->yaw_input->setText(number(position.yaw));

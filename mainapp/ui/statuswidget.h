@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 
 namespace Ui {
 class StatusWidget;
@@ -74,6 +75,7 @@ private:
     Ui::StatusWidget *m_ui;
     bool m_override = false;
     Telemetry m_telemetry;
+    std::optional<PositionInput> m_shownPosition; // what the position fields show
     bool m_sourceLive = false;
     QMap<Telemetry::Source, QString> m_sourceProblems;
 };

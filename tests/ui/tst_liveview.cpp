@@ -5,6 +5,8 @@
 #include <QPushButton>
 #include <QTest>
 
+#include <cmath>
+
 namespace {
 
 // n ticks 10 ms apart from `startMs`; the joystick takes the reports, the
@@ -51,21 +53,37 @@ private slots:
         QCOMPARE(ailerons.spring.last(), double(2 * 1199.0f / 10));
         QCOMPARE(figures.axis(2).time.size(), 0); // no rudder
 
-        // The last second: ticks 1100..1199, latencies 12 and 18 in turn.
+        // The last second: ticks 1100..1199.
         LiveFigures::Second second = figures.lastSecond();
         QCOMPARE(second.ticks, 100);
         QCOMPARE(second.records, 50);
-        QCOMPARE(second.latencyMeanMs, 15.0);
-        QCOMPARE(second.latencyMaxMs, 18);
         QCOMPARE(second.tickIntervalMaxMs, 10);
         QCOMPARE(figures.failedWrites(), quint64(7));
+        // The latency of the last 10 s: 500 records, 12 and 18 ms in turn.
+        LiveFigures::Latency latency = figures.latency();
+        QCOMPARE(latency.meanMs, 15.0);
+        QCOMPARE(latency.p99Ms, 18);
+        QCOMPARE(latency.maxMs, 18);
 
-        // One late tick shows as the longest interval.
-        LiveBatch late = ticks(12000 + 35, 1200, 1);
+        // One late tick shows as the longest interval; its record's 90 ms is
+        // the maximum, while the 99th percentile stays 18 (the window has moved
+        // on by 35 ms: 498 records of 12 or 18 ms and this one; nearest rank 495).
+        LiveBatch late = ticks(12000 + 35, 1201, 1);
         late.samples[0].tickIntervalMs = 45;
+        late.samples[0].latencyMs = 90;
         figures.add(late);
         second = figures.lastSecond();
         QCOMPARE(second.tickIntervalMaxMs, 45);
+        latency = figures.latency();
+        QCOMPARE(latency.maxMs, 90);
+        QCOMPARE(latency.p99Ms, 18);
+        // Five more slow ones reach into the top 1 %: of the 501 records in
+        // the window (247 of 12, 248 of 18, five of 70, one of 90) the 496th is 70.
+        LiveBatch slow = ticks(12045, 1203, 5);
+        for (int i = 0; i < 5; ++i)
+            slow.samples[i].latencyMs = 70;
+        figures.add(slow);
+        QCOMPARE(figures.latency().p99Ms, 70);
     }
 
     void plotsPauseAndAbsentDevices()
@@ -89,10 +107,30 @@ private slots:
         view.findChild<QPushButton *>(QStringLiteral("live_pause"))->click();
         QCOMPARE(force->dataCount(), 100);
 
-        // Reports the joystick did not take do not show.
+        // Reports the joystick did not take do not show: one empty point
+        // breaks the line, and the values after the return start afresh.
         view.addBatch(ticks(2000, 100, 20, false));
-        QCOMPARE(force->dataCount(), 100);
+        QCOMPARE(force->dataCount(), 101);
+        QVERIFY(std::isnan((force->data()->constEnd() - 1)->value));
         QVERIFY(view.findChild<QLabel *>(QStringLiteral("live_note_0"))->isVisible());
+        view.addBatch(ticks(2200, 120, 10));
+        QCOMPARE(force->dataCount(), 111);
+        QVERIFY(std::isnan((force->data()->constBegin() + 100)->value));
+        QCOMPARE((force->data()->constBegin() + 101)->value, 12.0);
+    }
+
+    void figuresTexts()
+    {
+        LiveViewWidget view;
+        LiveBatch batch = ticks(1000, 1, 4);
+        batch.boundedValues = 3;
+        view.addBatch(batch);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTRY_COMPARE(view.findChild<QLabel *>(QStringLiteral("live_latency"))->text(),
+                     QStringLiteral("Latency, input to report, last 10 s: mean 15.0 ms, 99th percentile 18 ms, max 18 ms"));
+        QCOMPARE(view.findChild<QLabel *>(QStringLiteral("live_failures"))->text(),
+                 QStringLiteral("Failed report writes: 7\nValues bounded before the motor: 3"));
     }
 };
 
