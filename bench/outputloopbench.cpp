@@ -6,9 +6,13 @@
 // depend on the machine.
 //
 //   kestrox-outputloop-bench [seconds] [--hidapi]
+//   kestrox-outputloop-bench --idle [seconds]
 //
 // --hidapi drives the real device path (hidapi; no device needs to be
-// attached) instead of the virtual joystick and rudder.
+// attached) instead of the virtual joystick and rudder. --idle runs the
+// output loop and the telemetry thread as the program does with no
+// simulator and no device (hidapi, the simulators' own ports) and prints
+// the CPU each thread used.
 
 #include "mainbackgroundthread.h"
 #include "telemetrysourceudp.h"
@@ -16,6 +20,7 @@
 #include "virtualhidtransport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QHostAddress>
 #include <QUdpSocket>
@@ -50,6 +55,77 @@ double residentMegabytes()
     if (fields.size() < 2)
         return 0;
     return double(fields[1].toLongLong()) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+// CPU seconds used so far by each thread of this process, by thread name.
+std::vector<std::pair<QByteArray, double>> threadCpuSeconds()
+{
+    std::vector<std::pair<QByteArray, double>> threads;
+    const double tick = double(sysconf(_SC_CLK_TCK));
+    const QStringList tasks = QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &task : tasks) {
+        QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(task));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const qsizetype open = line.indexOf('(');
+        const qsizetype close = line.lastIndexOf(')');
+        if (open < 0 || close < open)
+            continue;
+        const QList<QByteArray> fields = line.mid(close + 2).split(' ');
+        if (fields.size() < 13)
+            continue;
+        const double used = double(fields[11].toLongLong() + fields[12].toLongLong()) / tick;
+        const QByteArray name = line.mid(open + 1, close - open - 1);
+        auto it = std::find_if(threads.begin(), threads.end(), [&](const auto &t) { return t.first == name; });
+        if (it == threads.end())
+            threads.emplace_back(name, used);
+        else
+            it->second += used;
+    }
+    return threads;
+}
+
+// Runs what the program runs while nothing is there to talk to and prints
+// each thread's share of one core.
+int idle(QCoreApplication &app, int seconds)
+{
+    MainBackgroundThreadOptions options;
+    options.hid = createHidapiTransport();
+    auto *worker = new MainBackgroundThread(nullptr, options);
+    QThread thread;
+    thread.setObjectName(QStringLiteral("output"));
+    QTimer::singleShot(0, worker, [worker] { worker->start(); });
+    thread.start();
+    worker->moveToThread(&thread);
+
+    // The first seconds are the start-up.
+    std::vector<std::pair<QByteArray, double>> before;
+    QElapsedTimer wall;
+    QTimer::singleShot(2000, &app, [&] {
+        before = threadCpuSeconds();
+        wall.start();
+        QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
+    });
+    app.exec();
+    const std::vector<std::pair<QByteArray, double>> after = threadCpuSeconds();
+    const double wallSeconds = double(wall.nsecsElapsed()) / 1e9;
+
+    QMetaObject::invokeMethod(worker, &MainBackgroundThread::shutdown, Qt::BlockingQueuedConnection);
+    thread.quit();
+    thread.wait();
+    delete worker;
+
+    std::printf("idle: no simulator, no device, %.0f s\n", wallSeconds);
+    double total = 0;
+    for (const auto &[name, used] : after) {
+        const auto it = std::find_if(before.begin(), before.end(), [&](const auto &t) { return t.first == name; });
+        const double share = (used - (it == before.end() ? 0.0 : it->second)) / wallSeconds * 100.0;
+        total += share;
+        std::printf("  %-20s %6.2f %% of a core\n", name.constData(), share);
+    }
+    std::printf("  %-20s %6.2f %% of a core\n", "all threads", total);
+    return 0;
 }
 
 // Least-squares slope of y over x.
@@ -106,6 +182,8 @@ int main(int argc, char *argv[])
         if (argument.toInt() > 0)
             seconds = argument.toInt();
     }
+    if (arguments.contains(QStringLiteral("--idle")))
+        return idle(app, seconds);
 
     std::shared_ptr<HidTransport> devices;
     if (hidapi)
@@ -202,6 +280,18 @@ int main(int argc, char *argv[])
         memory.emplace_back(double(memoryClock.elapsed()) / 1000.0, residentMegabytes());
     });
 
+    // What the Live tab shows: from the input reaching the program to the report.
+    std::vector<double> liveLatencies;
+    liveLatencies.reserve(capacity);
+    QObject::connect(
+        worker, &MainBackgroundThread::liveBatchReady, worker,
+        [&](const LiveBatch &batch) {
+            for (int i = 0; i < batch.count; ++i) {
+                if (batch.samples[i].latencyMs >= 0 && liveLatencies.size() < capacity)
+                    liveLatencies.push_back(batch.samples[i].latencyMs);
+            }
+        },
+        Qt::DirectConnection);
     QObject::connect(
         worker, &MainBackgroundThread::positionChanged, worker,
         [&](const PositionInput &) {
@@ -256,6 +346,16 @@ int main(int argc, char *argv[])
             sum += v;
         std::printf("latency ms, datagram sent to report written (%zu datagrams): mean %.2f, p99 %.2f, max %.2f\n",
                     ms.size(), sum / double(ms.size()), ms[std::size_t(0.99 * double(ms.size() - 1))], ms.back());
+    }
+    if (!liveLatencies.empty()) {
+        std::sort(liveLatencies.begin(), liveLatencies.end());
+        double sum = 0;
+        for (double v : liveLatencies)
+            sum += v;
+        std::printf("latency ms as the Live tab shows it, input reached the program to report written "
+                    "(%zu records): mean %.2f, p99 %.2f, max %.2f\n",
+                    liveLatencies.size(), sum / double(liveLatencies.size()),
+                    liveLatencies[std::size_t(0.99 * double(liveLatencies.size() - 1))], liveLatencies.back());
     }
     std::printf("process CPU: %.2f ms per second of wall time (%.2f %%)\n", cpu / wallSeconds * 1000.0,
                 cpu / wallSeconds * 100.0);
