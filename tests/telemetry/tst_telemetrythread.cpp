@@ -5,6 +5,8 @@
 #include "udptestsupport.h"
 
 #include <QSignalSpy>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -51,6 +53,40 @@ private slots:
         QCOMPARE(sourceSpy.count(), 0);
         QCOMPARE(endSpy.count(), 0);
         QCOMPARE(thread.activeSource(), Telemetry::TELEMETRY_SOURCE_NONE);
+    }
+
+    // A replay ends every source that counts itself active, not only the
+    // one the thread follows: each sends its all-zero record first.
+    void replayEndsEverySourceThatCountsItselfActive()
+    {
+        QTemporaryDir dir;
+        QFile recording(dir.filePath(QStringLiteral("empty.kxrec")));
+        QVERIFY(recording.open(QIODevice::WriteOnly));
+        recording.write(QByteArray::fromHex("4b5854454c524543" "0100" "0000")); // a version 1 header, no entries
+        recording.close();
+
+        TelemetryThread thread(nullptr, freePorts());
+        auto *dcs = udpSource(thread, Telemetry::TELEMETRY_SOURCE_DCS);
+        auto *il2 = udpSource(thread, Telemetry::TELEMETRY_SOURCE_IL2);
+        UdpSender toDcs(dcs->localPort());
+        UdpSender toIl2(il2->localPort());
+        QSignalSpy dcsSpy(&thread, &TelemetryThread::dcsTelemetryChanged);
+        QSignalSpy il2Spy(&thread, &TelemetryThread::shturmovikTelemetryChanged);
+        toDcs.send("TestJet;100;0;0;1;0;0;0;0;0");
+        toIl2.send(Il2Datagram().bytes());
+        QTest::qWait(20);
+        tick(thread);
+        QCOMPARE(thread.activeSource(), Telemetry::TELEMETRY_SOURCE_IL2); // DCS announced too
+        toDcs.send("TestJet;250;0;0;1;0;0;0;0;0");
+        QVERIFY(pollUntil([&] { dcs->poll(); },
+                          [&] { return dcsSpy.count() == 1; }));
+        QCOMPARE(dcsSpy.last().at(0).value<DCSTelemetry>().airspeed, 250.0f);
+
+        QVERIFY(thread.startReplay(recording.fileName()));
+        QCOMPARE(dcsSpy.count(), 2);
+        QCOMPARE(dcsSpy.last().at(0).value<DCSTelemetry>().airspeed, 0.0f);
+        QCOMPARE(il2Spy.count(), 1);
+        QCOMPARE(il2Spy.last().at(0).value<ShturmovikTelemetry>().airspeed, 0.0f);
     }
 
     void laterAnnouncementWinsAndBothAreForwarded()
