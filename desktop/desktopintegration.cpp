@@ -1,11 +1,15 @@
 #include "desktopintegration.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QCommandLineOption>
 #include <QDir>
 #include <QFile>
 #include <QScreen>
 #include <QWidget>
+
+#include <cstdio>
+#include <cstdlib>
 #include <QStandardPaths>
 
 namespace DesktopIntegration {
@@ -21,10 +25,23 @@ bool asksForHelpOrVersion(int argc, char *argv[])
     return false;
 }
 
-std::unique_ptr<QCoreApplication> createApplication(int &argc, char *argv[])
+bool displayAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY") ||
+           !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+std::unique_ptr<QCoreApplication> createApplication(int &argc, char *argv[], const QString &withoutDisplay)
 {
     if (asksForHelpOrVersion(argc, argv))
         return std::make_unique<QCoreApplication>(argc, argv);
+    if (!displayAvailable()) {
+        const QByteArray program = QFileInfo(QString::fromLocal8Bit(argc > 0 ? argv[0] : "")).fileName().toLocal8Bit();
+        std::fprintf(stderr, "%s: no display found (DISPLAY and WAYLAND_DISPLAY are not set).%s%s\n",
+                     program.constData(), withoutDisplay.isEmpty() ? "" : " ",
+                     qPrintable(withoutDisplay));
+        std::exit(1);
+    }
     return std::make_unique<QApplication>(argc, argv);
 }
 
@@ -60,7 +77,23 @@ QIcon applicationIcon(const QString &workingDirectoryFile, const QString &themeN
     const QString path = QDir::current().filePath(workingDirectoryFile);
     if (QFile::exists(path))
         return QIcon(path);
-    return QIcon::fromTheme(themeName);
+    QIcon icon = QIcon::fromTheme(themeName);
+    if (!icon.isNull())
+        return icon;
+    // No icon theme (hicolor-icon-theme is only recommended): the files the package installs.
+    QStringList dataFolders = QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation);
+    if (QCoreApplication::instance())
+        dataFolders.prepend(QCoreApplication::applicationDirPath() + QStringLiteral("/../share"));
+    for (const QString &folder : std::as_const(dataFolders)) {
+        for (const char *file : {"256x256/apps/%1.png", "48x48/apps/%1.png", "scalable/apps/%1.svg"}) {
+            const QString candidate = folder + QStringLiteral("/icons/hicolor/") + QLatin1String(file).arg(themeName);
+            if (QFile::exists(candidate))
+                icon.addFile(candidate);
+        }
+        if (!icon.isNull())
+            break;
+    }
+    return icon;
 }
 
 void bringToFront(QWidget *window)

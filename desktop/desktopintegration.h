@@ -18,8 +18,14 @@ namespace DesktopIntegration {
 bool asksForHelpOrVersion(int argc, char *argv[]);
 
 // The application object: a plain core application for --help and
-// --version, the widgets application otherwise.
-std::unique_ptr<QCoreApplication> createApplication(int &argc, char *argv[]);
+// --version, the widgets application otherwise. Where no display can be
+// reached (no DISPLAY, no WAYLAND_DISPLAY, no QT_QPA_PLATFORM), says so on
+// stderr with `withoutDisplay` (how to run without one) and ends the process
+// with status 1, instead of Qt's abort.
+std::unique_ptr<QCoreApplication> createApplication(int &argc, char *argv[], const QString &withoutDisplay = {});
+
+// False when the environment names no display and no Qt platform.
+bool displayAvailable();
 
 // The option the menu entries start the programs with.
 QCommandLineOption userDataFolderOption();
@@ -33,7 +39,9 @@ QString userDataFolder();
 bool enterUserDataFolder(QString *error);
 
 // The icon file in the working directory where one is there, otherwise the
-// installed icon by its theme name.
+// installed icon by its theme name, otherwise the installed icon files
+// themselves (share/icons/hicolor/*/apps/<themeName>.png or .svg in the
+// data folders and beside the program), for a desktop without the icon theme.
 QIcon applicationIcon(const QString &workingDirectoryFile, const QString &themeName);
 
 // Shows a window, restored if minimised, in front of the others.

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLoggingCategory>
@@ -10,26 +11,50 @@
 
 #include <algorithm>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 Q_LOGGING_CATEGORY(lcInstance, "kestrox.instance", QtWarningMsg)
 
 namespace {
 
-const QLatin1String ShowRequest("show\n");
+constexpr qsizetype MaxRequest = 4096;
 
-QString lockPath(const QString &folder)
+// One request per line; each word percent-encoded, words separated by blanks.
+QByteArray encode(const QStringList &words)
 {
-    return folder + QStringLiteral("/kestrox-vantrell.lock");
+    QByteArrayList encoded;
+    for (const QString &word : words)
+        encoded.append(word.toUtf8().toPercentEncoding());
+    return encoded.join(' ') + '\n';
 }
 
-QString socketPath(const QString &folder)
+QStringList decode(const QByteArray &line)
 {
-    return folder + QStringLiteral("/kestrox-vantrell.socket");
+    QStringList words;
+    QByteArray text = line;
+    while (text.endsWith('\n') || text.endsWith('\r'))
+        text.chop(1);
+    const QByteArrayList parts = text.split(' ');
+    for (const QByteArray &part : parts)
+        words.append(QString::fromUtf8(QByteArray::fromPercentEncoding(part)));
+    return words;
+}
+
+// A folder only this user can enter, made if missing.
+bool ownPrivateFolder(const QString &path)
+{
+    const QByteArray native = QFile::encodeName(path);
+    ::mkdir(native.constData(), 0700);
+    struct stat info{};
+    return ::lstat(native.constData(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid() &&
+           (info.st_mode & 0077) == 0;
 }
 
 } // namespace
 
-SingleInstance::SingleInstance(const QString &folder, QObject *parent)
-    : QObject(parent), m_folder(folder), m_lock(lockPath(folder))
+SingleInstance::SingleInstance(const QString &folder, const QString &name, QObject *parent)
+    : QObject(parent), m_folder(folder), m_name(name), m_lock(folder + QLatin1Char('/') + name + QStringLiteral(".lock"))
 {
     // Only a lock whose process is gone is stale, however old it is.
     m_lock.setStaleLockTime(0);
@@ -39,12 +64,22 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::defaultFolder()
 {
-    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    return runtime.isEmpty() ? QDir::tempPath() : runtime;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QFileInfo(runtime).isDir())
+        return runtime;
+    // The shared temporary folder would let another user's instance hold our
+    // lock or answer in our place: a folder of this user's own instead.
+    const QString own = QDir::tempPath() + QStringLiteral("/kestrox-%1").arg(::getuid());
+    if (ownPrivateFolder(own))
+        return own;
+    qCWarning(lcInstance) << own << "is not this user's own folder; running without the instance lock";
+    return {};
 }
 
 bool SingleInstance::acquire()
 {
+    if (m_folder.isEmpty())
+        return true; // nowhere safe for a lock: run, but unguarded
     QDir().mkpath(m_folder);
     if (!m_lock.tryLock(0)) {
         if (m_lock.error() != QLockFile::LockFailedError) {
@@ -54,29 +89,37 @@ bool SingleInstance::acquire()
         }
         return false;
     }
+    const QString socket = m_folder + QLatin1Char('/') + m_name + QStringLiteral(".socket");
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     // A socket file left by a crashed instance would block listen().
-    QLocalServer::removeServer(socketPath(m_folder));
-    if (!m_server->listen(socketPath(m_folder)))
-        qCWarning(lcInstance) << "cannot listen for show requests:" << m_server->errorString();
+    QLocalServer::removeServer(socket);
+    if (!m_server->listen(socket))
+        qCWarning(lcInstance) << "cannot listen for requests:" << m_server->errorString();
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::onNewConnection);
     return true;
 }
 
-bool SingleInstance::requestShow(int timeoutMs) const
+bool SingleInstance::send(const QStringList &request, int timeoutMs) const
 {
+    if (m_folder.isEmpty())
+        return false;
+    const QString path = m_folder + QLatin1Char('/') + m_name + QStringLiteral(".socket");
     QElapsedTimer elapsed;
     elapsed.start();
+    const auto left = [&] { return int(std::max<qint64>(1, timeoutMs - elapsed.elapsed())); };
     // The running instance may still be starting: try until the deadline.
     while (elapsed.elapsed() < timeoutMs) {
         QLocalSocket socket;
-        socket.connectToServer(socketPath(m_folder));
-        if (socket.waitForConnected(int(std::max<qint64>(1, timeoutMs - elapsed.elapsed())))) {
-            socket.write(ShowRequest.data(), ShowRequest.size());
-            const bool sent = socket.waitForBytesWritten(int(std::max<qint64>(1, timeoutMs - elapsed.elapsed())));
-            socket.disconnectFromServer();
-            return sent;
+        socket.connectToServer(path);
+        if (socket.waitForConnected(left())) {
+            socket.write(encode(request));
+            if (!socket.waitForBytesWritten(left()))
+                return false;
+            // Its answer says it took the request.
+            while (!socket.canReadLine() && socket.waitForReadyRead(left())) {
+            }
+            return socket.readLine(64).trimmed() == "ok";
         }
         QThread::msleep(50);
     }
@@ -89,13 +132,12 @@ void SingleInstance::onNewConnection()
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
             while (socket->canReadLine()) {
-                const QByteArray line = socket->readLine(64);
-                if (line == QByteArrayView(ShowRequest.data(), ShowRequest.size())) {
-                    qCInfo(lcInstance) << "show request received";
-                    emit showRequested();
-                }
+                const QStringList request = decode(socket->readLine(MaxRequest));
+                qCInfo(lcInstance).noquote() << request.value(0) << "request received";
+                socket->write("ok\n");
+                emit requestReceived(request);
             }
-            if (socket->bytesAvailable() > 64)
+            if (socket->bytesAvailable() > MaxRequest)
                 socket->abort(); // not one of ours
         });
     }

@@ -20,7 +20,9 @@ int main(int argc, char *argv[])
         return VantrellProgram::runWithoutWindow(command, argc, argv);
     const VantrellOptions &options = command.options;
 
-    const std::unique_ptr<QCoreApplication> app = DesktopIntegration::createApplication(argc, argv);
+    const std::unique_ptr<QCoreApplication> app = DesktopIntegration::createApplication(
+        argc, argv, QStringLiteral("Start it from a desktop session, or without a window: "
+                                   "QT_QPA_PLATFORM=offscreen kestrox-vantrell"));
     VantrellProgram::setIdentity();
     // Started from the menu: profiles live in the per-user data folder, not
     // in whatever folder the desktop started us in (the home folder).
@@ -31,15 +33,12 @@ int main(int argc, char *argv[])
     }
 
     // Two programs writing to the same motors would fight: the real devices
-    // belong to the first instance; a later one brings it to the front.
-    std::unique_ptr<SingleInstance> instance;
-    if (!options.virtualDevices) {
-        instance = std::make_unique<SingleInstance>(SingleInstance::defaultFolder());
-        if (!instance->acquire()) {
-            instance->requestShow();
-            std::printf("kestrox-vantrell is already running; its window was brought to the front.\n");
-            return 0;
-        }
+    // belong to the first instance; a later start hands its request over.
+    const std::unique_ptr<SingleInstance> instance = VantrellProgram::createInstance(options);
+    if (!instance->acquire()) {
+        if (!options.virtualDevices)
+            return VantrellProgram::handOver(*instance, options);
+        std::fprintf(stderr, "kestrox-vantrell: another instance with virtual devices runs; this one takes no requests\n");
     }
 
     auto hid = VantrellProgram::createHidTransport(options, &error);
@@ -51,9 +50,7 @@ int main(int argc, char *argv[])
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, app.get(), &QCoreApplication::quit);
 
     MainWindow window(nullptr, VantrellProgram::workerOptions(options, std::move(hid)));
-    if (instance)
-        QObject::connect(instance.get(), &SingleInstance::showRequested, &window,
-                         [&window] { DesktopIntegration::bringToFront(&window); });
+    VantrellProgram::serveRequests(*instance, window);
     DesktopIntegration::showCentred(&window);
     return app->exec(); // the window's end leaves the motors at rest and stops the worker
 }

@@ -17,7 +17,9 @@ int main(int argc, char *argv[])
     const bool headless = isHeadlessCommandLine(argc, argv);
     const std::unique_ptr<QCoreApplication> application =
         headless ? std::make_unique<QCoreApplication>(argc, argv)
-                 : DesktopIntegration::createApplication(argc, argv);
+                 : DesktopIntegration::createApplication(
+                       argc, argv, QStringLiteral("Start it from a desktop session; its commands --list, --read-effects, "
+                                                  "--apply-effects and the like need no display."));
     QCoreApplication &app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("kestrox-setup"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KESTROX_RELEASE));

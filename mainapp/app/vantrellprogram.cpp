@@ -1,7 +1,10 @@
 #include "vantrellprogram.h"
 
+#include "desktopintegration.h"
 #include "devicelogtransport.h"
 #include "mainwindow.h"
+#include "singleinstance.h"
+#include "telemetrythread.h"
 #include "virtualhidtransport.h"
 
 #include <QCoreApplication>
@@ -83,6 +86,73 @@ MainBackgroundThreadOptions workerOptions(const VantrellOptions &options, std::s
     worker.replaySpeed = options.replaySpeed;
     worker.replayLoop = options.replayLoop;
     return worker;
+}
+
+std::unique_ptr<SingleInstance> createInstance(const VantrellOptions &options)
+{
+    return std::make_unique<SingleInstance>(SingleInstance::defaultFolder(),
+                                            options.virtualDevices ? QStringLiteral("kestrox-vantrell-virtual")
+                                                                   : QStringLiteral("kestrox-vantrell"));
+}
+
+int handOver(const SingleInstance &running, const VantrellOptions &options)
+{
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    // What a start sets up only for itself cannot be handed to the running one.
+    const QList<std::pair<bool, const char *>> ownOnly = {
+        {!options.deviceLog.isEmpty(), "--device-log"},
+        {options.msfsAddress.has_value(), "--msfs-address"},
+        {!(options.xplaneAddress == TelemetrySourceXPlane::defaultAddress()), "--xplane-address"},
+        {!(options.virtualPosition == PositionInput()), "--virtual-position"}};
+    for (const auto &[given, option] : ownOnly) {
+        if (given) {
+            err << "kestrox-vantrell is already running; " << option
+                << " applies only to a new start: close the running one first" << Qt::endl;
+            return 2;
+        }
+    }
+    QString what;
+    bool delivered = true;
+    if (!options.recordPath.isEmpty()) {
+        delivered = running.send({QStringLiteral("record"), options.recordPath});
+        what = QStringLiteral("it was asked to record to %1").arg(options.recordPath);
+    } else if (!options.replayPath.isEmpty()) {
+        delivered = running.send({QStringLiteral("replay"), options.replayPath, QString::number(options.replaySpeed),
+                                  options.replayLoop ? QStringLiteral("loop") : QStringLiteral("once")});
+        what = QStringLiteral("it was asked to replay %1").arg(options.replayPath);
+    }
+    // The desktop's token lets the running window come to the front on Wayland.
+    delivered = delivered && running.send({QStringLiteral("show"), qEnvironmentVariable("XDG_ACTIVATION_TOKEN")});
+    if (!delivered) {
+        err << "kestrox-vantrell is already running but did not answer; nothing was handed over" << Qt::endl;
+        return 1;
+    }
+    out << "kestrox-vantrell is already running; "
+        << (what.isEmpty() ? QStringLiteral("its window was asked to come to the front") : what) << '.' << Qt::endl;
+    return 0;
+}
+
+void serveRequests(SingleInstance &instance, MainWindow &window)
+{
+    QObject::connect(&instance, &SingleInstance::requestReceived, &window, [&window](const QStringList &request) {
+        const QString command = request.value(0);
+        TelemetryThread *telemetry = window.worker()->telemetryWorker();
+        if (command == QLatin1String("show")) {
+            // Wayland lets a window come forward only with the token of the start that asked.
+            if (const QString token = request.value(1); !token.isEmpty())
+                qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
+            DesktopIntegration::bringToFront(&window);
+        } else if (command == QLatin1String("record") && request.size() == 2 && telemetry) {
+            QMetaObject::invokeMethod(telemetry, [telemetry, path = request.at(1)] { telemetry->startRecording(path); });
+        } else if (command == QLatin1String("replay") && request.size() == 4 && telemetry) {
+            const double speed = request.at(2).toDouble();
+            const bool loop = request.at(3) == QLatin1String("loop");
+            QMetaObject::invokeMethod(telemetry, [telemetry, path = request.at(1), speed, loop] {
+                telemetry->startReplay(path, speed, loop);
+            });
+        }
+    });
 }
 
 } // namespace VantrellProgram

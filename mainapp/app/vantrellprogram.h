@@ -5,6 +5,9 @@
 
 #include <memory>
 
+class MainWindow;
+class SingleInstance;
+
 // kestrox-vantrell put together from its options; main() only calls these.
 namespace VantrellProgram {
 
@@ -22,5 +25,17 @@ std::shared_ptr<HidTransport> createHidTransport(const VantrellOptions &options,
 
 // The output worker's options: devices, telemetry endpoints, recording or replay.
 MainBackgroundThreadOptions workerOptions(const VantrellOptions &options, std::shared_ptr<HidTransport> hid);
+
+// The instance channel of these options: the real devices' one, or for
+// --virtual-devices one of its own, so that both can run side by side.
+std::unique_ptr<SingleInstance> createInstance(const VantrellOptions &options);
+
+// Another instance runs: hands this start's request over (show the window,
+// with the desktop's activation token; the recording or the replay asked
+// for), prints one line saying what happened, and returns the exit status.
+int handOver(const SingleInstance &running, const VantrellOptions &options);
+
+// Carries out the requests of later starts in this one.
+void serveRequests(SingleInstance &instance, MainWindow &window);
 
 } // namespace VantrellProgram

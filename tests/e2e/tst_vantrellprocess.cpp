@@ -153,6 +153,22 @@ private slots:
                                  5000);
         QCOMPARE(first.state(), QProcess::Running);
 
+        // A second start with a replay hands it over, and says so.
+        QProcess replay;
+        startVantrell(replay, {QStringLiteral("--replay"),
+                               QStringLiteral(KESTROX_SAMPLES_DIR "/dcs-touchdown.kxrec")});
+        QVERIFY(replay.waitForFinished(10000));
+        QCOMPARE(replay.exitCode(), 0);
+        QVERIFY(replay.readAllStandardOutput().contains("it was asked to replay"));
+        QTRY_VERIFY_WITH_TIMEOUT((firstErrors += first.readAllStandardError()).contains("replay request received"),
+                                 5000);
+        // One that can only apply to a new start is refused with one line.
+        QProcess refused;
+        startVantrell(refused, {QStringLiteral("--xplane-address"), QStringLiteral("192.168.1.20")});
+        QVERIFY(refused.waitForFinished(10000));
+        QCOMPARE(refused.exitCode(), 2);
+        QVERIFY(refused.readAllStandardError().contains("--xplane-address applies only to a new start"));
+
         first.kill(); // SIGKILL: the lock stays behind
         QVERIFY(first.waitForFinished(10000));
         QVERIFY(QFile::exists(m_runtime.filePath(QStringLiteral("kestrox-vantrell.lock"))));
@@ -392,6 +408,24 @@ private slots:
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitCode(), 2);
         QVERIFY(process.readAllStandardError().contains("cannot open device log"));
+    }
+
+    // With no display at all the program says so and how to run without one.
+    void noDisplaySaysSo()
+    {
+        QProcess process;
+        process.setWorkingDirectory(m_dir.path());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            env.remove(QLatin1String(variable));
+        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
+        process.setProcessEnvironment(env);
+        process.start(QStringLiteral(KESTROX_VANTRELL_BINARY), {QStringLiteral("--virtual-devices")});
+        QVERIFY(process.waitForFinished(20000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        const QByteArray errors = process.readAllStandardError();
+        QVERIFY2(errors.contains("no display found") && errors.contains("QT_QPA_PLATFORM=offscreen"), errors.constData());
     }
 
     // A usage error ends the program with status 2 and a message, before any window.
