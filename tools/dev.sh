@@ -21,7 +21,7 @@ packages=(
     xvfb xauth
     librsvg2-bin
     lua5.1 lua-socket
-    desktop-file-utils appstream umockdev libumockdev-dev lintian
+    desktop-file-utils appstream umockdev libumockdev-dev lintian udev
     nodejs
 )
 

@@ -175,7 +175,12 @@ private slots:
         for (const char *id : {"com.kestrox.Vantrell", "com.kestrox.Setup"}) {
             const QString desktop = installed(QStringLiteral("share/applications/%1.desktop").arg(QLatin1String(id)));
             const Result d = run(desktopValidate, {desktop});
-            QVERIFY2(d.exitCode == 0 && d.out.isEmpty(), (d.out + d.err).constData());
+            // SingleMainWindow is version 1.5 of the desktop entry format;
+            // Debian 12's validator (0.26) predates it and says so, nothing else.
+            QByteArray said = d.out;
+            said.replace(QByteArray(qPrintable(desktop)) + ": error: file contains key \"SingleMainWindow\" in group "
+                         "\"Desktop Entry\", but keys extending the format should start with \"X-\"\n", "");
+            QVERIFY2(said.isEmpty() && (d.exitCode == 0 || said != d.out), (d.out + d.err).constData());
             const QString metainfo =
                 installed(QStringLiteral("share/metainfo/%1.metainfo.xml").arg(QLatin1String(id)));
             const Result a = run(appstream, {QStringLiteral("validate"), QStringLiteral("--no-net"), metainfo});
@@ -183,7 +188,10 @@ private slots:
             // One id names the desktop file, the AppStream component and the icon.
             QFile file(desktop);
             QVERIFY(file.open(QIODevice::ReadOnly));
-            QVERIFY(file.readAll().contains("\nIcon=" + QByteArray(id) + "\n"));
+            const QByteArray entry = file.readAll();
+            QVERIFY(entry.contains("\nIcon=" + QByteArray(id) + "\n"));
+            // One window per program: the desktop offers no "new window".
+            QVERIFY(entry.contains("\nSingleMainWindow=true\n") && entry.contains("\nX-GNOME-SingleWindow=true\n"));
             QFile xml(metainfo);
             QVERIFY(xml.open(QIODevice::ReadOnly));
             const QByteArray component = xml.readAll();

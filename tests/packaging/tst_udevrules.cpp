@@ -5,6 +5,8 @@
 #include <umockdev.h>
 
 #include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QRegularExpression>
 #include <QTest>
 
@@ -199,6 +201,50 @@ private slots:
             const Device d = addDevice(testbed, name, vendor, product);
             QCOMPARE(tagsFor(rules, d.usb), QStringList());
             QCOMPARE(tagsFor(rules, d.hidraw), QStringList());
+        }
+        g_object_unref(testbed);
+    }
+
+    // The maintainer scripts' triggers, run as udev would run them (dry, on
+    // the emulated devices): they must reach the USB node and the hidraw node
+    // of each of our devices, or access waits for a replug.
+    void maintainerScriptTriggersReachTheNodes()
+    {
+        const QString udevadm = QStandardPaths::findExecutable(QStringLiteral("udevadm"));
+        if (udevadm.isEmpty())
+            QSKIP("udevadm missing (Debian: udev)");
+        UMockdevTestbed *testbed = umockdev_testbed_new();
+        const Device joystick = addDevice(testbed, "3-1", "045b", "58f9");
+        const Device wheel = addDevice(testbed, "3-2", "045b", "59d7");
+        const Device other = addDevice(testbed, "3-3", "046d", "c52b");
+
+        for (const char *script : {"postinst", "postrm"}) {
+            QFile file(QStringLiteral(KESTROX_MAINTAINER_SCRIPTS "/") + QLatin1String(script));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QStringList selected;
+            int triggers = 0;
+            const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+            for (QString line : lines) {
+                line = line.trimmed();
+                if (!line.startsWith(QLatin1String("udevadm trigger")))
+                    continue;
+                ++triggers;
+                line = line.section(QLatin1String("||"), 0, 0).trimmed();
+                QStringList arguments = QProcess::splitCommand(line).mid(1);
+                arguments << QStringLiteral("--dry-run") << QStringLiteral("--verbose");
+                QProcess udev;
+                udev.start(udevadm, arguments);
+                QVERIFY(udev.waitForFinished(10000));
+                QCOMPARE(udev.exitCode(), 0);
+                selected += QString::fromUtf8(udev.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+            }
+            QVERIFY2(triggers > 0, script);
+            for (const Device &d : {joystick, wheel}) {
+                QVERIFY2(selected.contains(d.usb), qPrintable(QLatin1String(script) + QLatin1Char(' ') + d.usb));
+                QVERIFY2(selected.contains(d.hidraw), qPrintable(QLatin1String(script) + QLatin1Char(' ') + d.hidraw));
+            }
+            // Another vendor's USB device is not ours to touch.
+            QVERIFY(!selected.contains(other.usb));
         }
         g_object_unref(testbed);
     }
