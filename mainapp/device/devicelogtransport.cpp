@@ -4,9 +4,7 @@
 
 DeviceLogTransport::DeviceLogTransport(std::shared_ptr<HidTransport> inner, std::unique_ptr<QFile> log)
     : m_inner(std::move(inner)), m_log(std::move(log))
-{
-    m_sinceStart.start();
-}
+{}
 
 std::unique_ptr<QFile> DeviceLogTransport::openLog(const QString &path, QString *errorString)
 {
@@ -44,7 +42,7 @@ int DeviceLogTransport::write(HidDevice *device, const unsigned char *data, std:
     {
         QMutexLocker lock(&m_mutex);
         const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(length));
-        const QByteArray line = QByteArray::number(m_sinceStart.elapsed()) + ' ' +
+        const QByteArray line = QByteArray::number(m_clock()) + ' ' +
                                 QByteArray::number(m_productIds.value(device), 16).rightJustified(4, '0') +
                                 ' ' + bytes.toHex() + '\n';
         m_log->write(line);

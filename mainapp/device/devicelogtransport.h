@@ -2,7 +2,7 @@
 
 #include "hidtransport.h"
 
-#include <QElapsedTimer>
+#include "millisecondclock.h"
 #include <QFile>
 #include <QHash>
 #include <QMutex>
@@ -30,7 +30,7 @@ public:
 private:
     std::shared_ptr<HidTransport> m_inner;
     std::unique_ptr<QFile> m_log;
-    QElapsedTimer m_sinceStart;
+    MillisecondClock m_clock = steadyMillisecondClock(); // the program's own time base, as its log lines
     QMutex m_mutex;
     QHash<HidDevice *, quint16> m_productIds;
 };

@@ -21,7 +21,7 @@ using namespace DeviceReports;
 MainBackgroundThread::MainBackgroundThread(QObject *parent, MainBackgroundThreadOptions options)
     : QObject(parent), m_hid(options.hid ? std::move(options.hid) : createHidapiTransport()),
       m_clock(options.clock ? std::move(options.clock) : steadyMillisecondClock()),
-      m_outputTimer(new QTimer(this))
+      m_outputTimer(new QTimer(this)), m_forcesEnabled(options.forcesEnabledAtStart)
 {
     registerTelemetryMetaTypes();
     registerEffectsMetaTypes();
@@ -124,6 +124,19 @@ void MainBackgroundThread::shutdown()
         m_telemetry = nullptr; // deleted with its thread's finish
     }
     qCInfo(lcDevice) << "forces released and devices closed";
+}
+
+void MainBackgroundThread::setForcesEnabled(bool enabled)
+{
+    if (enabled == m_forcesEnabled)
+        return;
+    m_forcesEnabled = enabled;
+    // Never a step: back on, the forces rise from zero over the ramp.
+    if (enabled)
+        m_rampStart = m_clock();
+    writeDirectXOverride();
+    qCInfo(lcDevice).noquote() << (enabled ? "forces on" : "forces off") << "at" << m_clock() << "ms";
+    emit forcesEnabledChanged(enabled);
 }
 
 void MainBackgroundThread::setLiveViewShown(bool shown)
@@ -344,8 +357,10 @@ void MainBackgroundThread::onTimout()
     // settings change) and its own since it was last opened.
     const qint64 now = m_clock();
     const float common = rampFactor(now - m_rampStart);
-    const Forces joystickForces = ramped(forces, std::min(common, rampFactor(now - m_joystickRampStart)));
-    const Forces rudderForces = ramped(forces, std::min(common, rampFactor(now - m_rudderRampStart)));
+    // The forces switch is the last layer: off, nothing at all.
+    const float on = m_forcesEnabled ? 1.0f : 0.0f;
+    const Forces joystickForces = ramped(forces, on * std::min(common, rampFactor(now - m_joystickRampStart)));
+    const Forces rudderForces = ramped(forces, on * std::min(common, rampFactor(now - m_rudderRampStart)));
     writeJoystickDirectControl(joystickForces);
     writeRudderDirectControl(rudderForces);
 
@@ -491,12 +506,20 @@ void MainBackgroundThread::write(HidDevice *device, const Report &report)
 
 void MainBackgroundThread::writeJoystickDirectControl(Forces forces)
 {
+    if (!m_forcesEnabled) {
+        write(m_joystick, directControl({}, {}, {}, {}));
+        return;
+    }
     write(m_joystick,
           directControl(forces[0], forces[1], dampingOf(m_settings[0]), dampingOf(m_settings[1])));
 }
 
 void MainBackgroundThread::writeRudderDirectControl(Forces forces)
 {
+    if (!m_forcesEnabled) {
+        write(m_rudder, directControl({}, {}, {}, {}));
+        return;
+    }
     write(m_rudder, directControl(forces[2], {}, dampingOf(m_settings[2]), {}));
 }
 
@@ -512,6 +535,11 @@ void MainBackgroundThread::writeRudderDirectXOverride(DirectXOverrideTypeDef sca
 
 void MainBackgroundThread::writeDirectXOverride()
 {
+    if (!m_forcesEnabled) {
+        writeJoystickDirectXOverride({});
+        writeRudderDirectXOverride({});
+        return;
+    }
     writeJoystickDirectXOverride(directXOverrideOf(m_settings[0], &m_settings[1]));
     writeRudderDirectXOverride(directXOverrideOf(m_settings[2], nullptr));
 }

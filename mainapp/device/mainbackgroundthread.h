@@ -40,6 +40,8 @@ struct MainBackgroundThreadOptions
     QString replayPath;
     double replaySpeed = 1.0;
     bool replayLoop = false;
+    // False: the reports carry no force until setForcesEnabled(true).
+    bool forcesEnabledAtStart = true;
 };
 
 // The worker that owns the devices and produces the forces: every 10 ms it
@@ -60,6 +62,7 @@ public:
 
     TelemetryThread *telemetryWorker() const { return m_telemetry; }
     Telemetry::Source source() const { return m_source; }
+    bool forcesEnabled() const { return m_forcesEnabled; }
 
     static constexpr int TickIntervalMs = 10;
     static constexpr qint64 RampDurationMs = 2000;
@@ -93,6 +96,7 @@ signals:
     void sourceProblemChanged(Telemetry::Source source, QString problem);
     // About 30 times a second: what the ticks since the last batch wrote.
     void liveBatchReady(LiveBatch batch);
+    void forcesEnabledChanged(bool enabled);
 
 public slots:
     void changeSettingsSuddenly(EffectsSettings settings);
@@ -107,6 +111,13 @@ public slots:
     void setCondor2Telemetry(Condor2Telemetry telemetry);
     void setXPlaneTelemetry(XPlaneTelemetry telemetry);
     void setLanded(float verticalSpeed, float airspeed);
+
+    // The pilot's forces switch, over the loop's last step. Off: from the
+    // next tick every report carries zero force, spring, periodic and
+    // damping, and the device's own DirectX forces are scaled to zero;
+    // devices, telemetry and the live view go on. On: the forces ramp in
+    // from zero, as after a sudden settings change.
+    void setForcesEnabled(bool enabled);
 
     // The live view is in sight (batches about 30 times a second) or not
     // (twice a second); out of sight at start.
@@ -170,6 +181,7 @@ private:
     int m_rudderReadFailures = 1000;
 
     EffectsSettings m_settings;
+    bool m_forcesEnabled = true;
     bool m_telemetryOverride = false;
     Telemetry::Source m_source = Telemetry::TELEMETRY_SOURCE_NONE;
     Telemetry m_overrideTelemetry;

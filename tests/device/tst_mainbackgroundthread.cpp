@@ -662,6 +662,66 @@ private slots:
         QCOMPARE(batches.last().at(0).value<LiveBatch>().boundedValues, quint64(22));
         QCOMPARE(batches.last().at(0).value<LiveBatch>().samples[10].bounded, quint16(2));
     }
+
+    // The forces switch: off, every report carries zero force, spring,
+    // periodic and damping from the next tick, and the device's own DirectX
+    // forces are scaled to zero; on, the forces ramp in from zero over 2 s:
+    // 25 % at 500 ms, 50 % at 1 s, all at 2 s. Positions keep being read.
+    void forcesSwitch()
+    {
+        Rig rig;
+        EffectsSettings settings = springSettings(-0.8f);
+        for (AxisEffectsSettings &axis : settings.axes) {
+            axis.smart_damper.active = true;
+            axis.smart_damper.total_effect_strength = 100;
+            axis.smart_damper.static_dampening = 50;
+            axis.direct_x.active = true;
+            axis.direct_x.total_effect_strength = 100;
+            axis.direct_x.force = 80;
+        }
+        rig.joystick->setPosition(1, 0.5f);
+        rig.worker->changeSettingsModerately(settings);
+        rig.tick();
+        rig.now += 2500;
+        rig.tick();
+        Report r = Rig::directControls(*rig.joystick).last();
+        QCOMPARE(floatAt(r, 14), 40.0f); // elevator at 50 % on out = -0.8 x: +40 kg
+        QVERIFY(floatAt(r, 30) > 0);               // its static damping
+
+        QSignalSpy switched(rig.worker.get(), &MainBackgroundThread::forcesEnabledChanged);
+        rig.worker->setForcesEnabled(false);
+        QCOMPARE(switched.count(), 1);
+        QCOMPARE(switched.last().at(0).toBool(), false);
+        // The DirectX override that went out with it scales everything to zero.
+        const Report off = Rig::directXOverrides(*rig.joystick).last();
+        QVERIFY(std::all_of(off.begin() + 2, off.end(), [](unsigned char b) { return b == 0; }));
+        for (int i = 0; i < 5; ++i) {
+            rig.now += 10;
+            rig.tick();
+            r = Rig::directControls(*rig.joystick).last();
+            QVERIFY(std::all_of(r.begin() + 2, r.end(), [](unsigned char b) { return b == 0; }));
+            r = Rig::directControls(*rig.rudder).last();
+            QVERIFY(std::all_of(r.begin() + 2, r.end(), [](unsigned char b) { return b == 0; }));
+        }
+        QSignalSpy positions(rig.worker.get(), &MainBackgroundThread::positionChanged);
+        rig.tick();
+        QCOMPARE(positions.last().at(0).value<PositionInput>().pitch, 0.5f);
+
+        // Back on at t0: 40 kg ramps in; the DirectX scales come back (0.8).
+        rig.worker->setForcesEnabled(true);
+        QCOMPARE(floatAt(Rig::directXOverrides(*rig.joystick).last(), 10), 0.8f);
+        for (const auto &[after, expected] : {std::pair{0, 0.0f}, std::pair{500, 10.0f}, std::pair{1000, 20.0f},
+                                              std::pair{2000, 40.0f}, std::pair{2500, 40.0f}}) {
+            const qint64 at = rig.now;
+            rig.now = at + after;
+            rig.tick();
+            QCOMPARE(floatAt(Rig::directControls(*rig.joystick).last(), 14), expected);
+            rig.now = at;
+        }
+        // Switching to what it is already changes nothing.
+        rig.worker->setForcesEnabled(true);
+        QCOMPARE(switched.count(), 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMainBackgroundThread)
