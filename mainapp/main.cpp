@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "desktopintegration.h"
 #include "mainwindow.h"
+#include "safetynotice.h"
 #include "singleinstance.h"
 #include "unixsignalwatcher.h"
 #include "vantrellprogram.h"
@@ -49,7 +50,9 @@ int main(int argc, char *argv[])
     UnixSignalWatcher signalWatcher;
     QObject::connect(&signalWatcher, &UnixSignalWatcher::terminationRequested, app.get(), &QCoreApplication::quit);
 
-    MainWindow window(nullptr, VantrellProgram::workerOptions(options, std::move(hid)));
+    // A real stick gets no force before the pilot has read the safety notice once.
+    const bool askForSafety = !options.virtualDevices && !SafetyNotice::acknowledged();
+    MainWindow window(nullptr, VantrellProgram::workerOptions(options, std::move(hid)), askForSafety);
     VantrellProgram::serveRequests(*instance, window);
     DesktopIntegration::showCentred(&window);
     return app->exec(); // the window's end leaves the motors at rest and stops the worker

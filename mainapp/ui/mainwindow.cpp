@@ -2,7 +2,9 @@
 #include "ui_mainwindow.h"
 
 #include "desktopintegration.h"
+#include "forcescontrols.h"
 #include "liveviewwidget.h"
+#include "safetynotice.h"
 #include "telemetryrecordingbar.h"
 #include "uilogging.h"
 
@@ -48,16 +50,32 @@ QUrl MainWindow::downloadsPageUrl()
     return QUrl(QStringLiteral("https://" KESTROX_UPDATE_HOST "/docs/en/downloads.html"));
 }
 
-MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOptions)
+MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOptions,
+                       bool askForSafetyAcknowledgement)
     : QMainWindow(parent), m_ui(new Ui::MainWindow), m_icon(DesktopIntegration::applicationIcon(QStringLiteral("kestrox_logo_icon_inverted.png"),
                                                                       QStringLiteral("com.kestrox.Vantrell"))),
       m_network(new QNetworkAccessManager(this))
 {
+    if (askForSafetyAcknowledgement)
+        workerOptions.forcesEnabledAtStart = false;
+    m_forcesOn = workerOptions.forcesEnabledAtStart;
     m_worker = new MainBackgroundThread(nullptr, std::move(workerOptions));
 
     m_ui->setupUi(this);
     setWindowIcon(m_icon);
     setWindowTitle(versionTitle());
+
+    m_forces = new ForcesControls(this, m_icon);
+    m_forces->setOn(m_forcesOn);
+    connect(m_forces, &ForcesControls::switchRequested, this, &MainWindow::setForcesEnabled);
+    connect(m_forces, &ForcesControls::showWindowRequested, this, [this] { DesktopIntegration::bringToFront(this); });
+    connect(m_forces, &ForcesControls::quitRequested, qApp, &QCoreApplication::quit);
+    connect(m_worker, &MainBackgroundThread::forcesEnabledChanged, this, [this](bool on) {
+        m_forcesOn = on;
+        m_forces->setOn(on);
+    });
+    if (askForSafetyAcknowledgement)
+        QTimer::singleShot(0, this, &MainWindow::showSafetyNotice);
 
     StatusWidget *status = m_ui->status_widget;
     ThreeAxisEffectsWidget *effects = m_ui->effect_settings_widget;
@@ -117,6 +135,45 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     worker->moveToThread(m_workerThread);
 
     requestUpdateManifest();
+}
+
+void MainWindow::setForcesEnabled(bool on)
+{
+    MainBackgroundThread *worker = m_worker;
+    QMetaObject::invokeMethod(worker, [worker, on] { worker->setForcesEnabled(on); });
+}
+
+void MainWindow::toggleForces()
+{
+    setForcesEnabled(!m_forcesOn);
+}
+
+void MainWindow::showSafetyNotice()
+{
+    auto *notice = new QMessageBox(QMessageBox::Warning, versionTitle(), tr("A force-feedback stick is a motor in your hand."),
+                                   QMessageBox::NoButton, this);
+    notice->setObjectName(QStringLiteral("safety_notice"));
+    notice->setAttribute(Qt::WA_DeleteOnClose);
+    notice->setInformativeText(
+        tr("Kestrox Vantrell moves the stick and the rudder with their motors. Hold the controls, keep your "
+           "hands and anything else clear of their travel, and keep the forces switch at hand: \"Forces on\" / "
+           "\"Forces off\" at the bottom of this window, %1, the tray icon's menu, or "
+           "\"kestrox-vantrell --forces off\" bound to a key of your desktop. Forces ramp in over two seconds.\n\n"
+           "The forces stay off until you turn them on here.")
+            .arg(QLatin1String(ForcesControls::Shortcut)));
+    QPushButton *on = notice->addButton(tr("Turn forces on"), QMessageBox::AcceptRole);
+    on->setObjectName(QStringLiteral("acknowledge_safety"));
+    QPushButton *off = notice->addButton(tr("Keep forces off"), QMessageBox::RejectRole);
+    off->setObjectName(QStringLiteral("keep_forces_off"));
+    notice->setDefaultButton(off);
+    connect(notice, &QMessageBox::buttonClicked, this, [this, on](QAbstractButton *clicked) {
+        if (clicked != on)
+            return;
+        SafetyNotice::acknowledge();
+        setForcesEnabled(true);
+    });
+    notice->setWindowModality(Qt::WindowModal);
+    notice->open();
 }
 
 MainWindow::~MainWindow()

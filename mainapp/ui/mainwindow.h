@@ -8,6 +8,7 @@
 #include <QUrl>
 
 class QNetworkAccessManager;
+class ForcesControls;
 class LiveViewWidget;
 class TelemetryRecordingBar;
 class QNetworkReply;
@@ -31,17 +32,27 @@ public:
     static QUrl updateManifestUrl();
     static QUrl downloadsPageUrl();
 
-    explicit MainWindow(QWidget *parent = nullptr, MainBackgroundThreadOptions workerOptions = {});
+    // With askForSafetyAcknowledgement the forces stay off until the pilot
+    // has acknowledged the safety notice, which the window then shows.
+    explicit MainWindow(QWidget *parent = nullptr, MainBackgroundThreadOptions workerOptions = {},
+                        bool askForSafetyAcknowledgement = false);
     // Leaves the motors at rest and stops the worker's thread.
     ~MainWindow() override;
 
     MainBackgroundThread *worker() const { return m_worker; }
+    ForcesControls *forcesControls() const { return m_forces; }
+
+public slots:
+    // Asks the output loop to switch the forces.
+    void setForcesEnabled(bool on);
+    void toggleForces();
 
 private slots:
     void onUpdateReplyFinished();
 
 private:
     void requestUpdateManifest();
+    void showSafetyNotice();
 
     Ui::MainWindow *m_ui;
     TelemetryRecordingBar *m_recordingBar;
@@ -51,5 +62,7 @@ private:
     QNetworkAccessManager *m_network;
     QNetworkRequest m_updateRequest;
     MainBackgroundThread *m_worker;
+    ForcesControls *m_forces;
+    bool m_forcesOn = true; // as the output loop last confirmed
     QThread *m_workerThread;
 };

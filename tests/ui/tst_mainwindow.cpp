@@ -1,10 +1,13 @@
 #include "../telemetry/httptestserver.h"
+#include "forcescontrols.h"
 #include "mainwindow.h"
 #include "virtualhidtransport.h"
 
 #include <QApplication>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QSignalSpy>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -113,6 +116,39 @@ private slots:
         QVERIFY(file);
         QTRY_VERIFY(file->text().startsWith(QLatin1String("Recording failed: cannot create ")));
         QVERIFY(file->text().contains(QLatin1String("missing/folder/flight.kxrec")));
+    }
+
+    // The forces switch, always in sight: the status bar's button says the
+    // state in words, Ctrl+F switches, and the tray menu holds the same
+    // switch, "Show window" and "Quit".
+    void forcesSwitch()
+    {
+        const int requests = m_server.requests;
+        MainWindow window(nullptr, virtualWorker());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *button = window.findChild<QPushButton *>(QStringLiteral("forces_switch"));
+        QVERIFY(button && button->isVisible());
+        QCOMPARE(button->text(), QStringLiteral("Forces on"));
+        QSignalSpy switched(window.worker(), &MainBackgroundThread::forcesEnabledChanged);
+        button->click();
+        QTRY_COMPARE(switched.count(), 1);
+        QTRY_COMPARE(button->text(), QStringLiteral("Forces off"));
+        QVERIFY(!button->isChecked());
+        QMenu *menu = window.forcesControls()->trayMenu();
+        QStringList items;
+        for (QAction *action : menu->actions()) {
+            if (!action->isSeparator())
+                items << action->text();
+        }
+        QCOMPARE(items, (QStringList{QStringLiteral("Forces off"), QStringLiteral("Show window"), QStringLiteral("Quit")}));
+        QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+        QTRY_COMPARE(switched.count(), 2);
+        QTRY_COMPARE(button->text(), QStringLiteral("Forces on"));
+        window.forcesControls()->trayAction()->trigger();
+        QTRY_COMPARE(switched.count(), 3);
+        QCOMPARE(switched.last().at(0).toBool(), false);
+        QTRY_COMPARE(m_server.requests, requests + 1);
     }
 
     void sameOrOlderVersionShowsNothing_data()

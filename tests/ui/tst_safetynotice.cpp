@@ -1,0 +1,239 @@
+// The first start on the real device path (hidapi, a joystick's hidraw node
+// emulated by umockdev) in a fresh configuration folder: no report carries a
+// force until the pilot acknowledges the safety notice; then the forces ramp
+// in from zero; the next start asks no more.
+
+// First: glib names struct members "signals", which Qt's keyword macro would rewrite.
+#include <umockdev.h>
+
+#include "mainwindow.h"
+
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <hidapi.h>
+#include <sys/ioctl.h>
+// after sys/ioctl.h: the request numbers are built with its macros
+#include <linux/hidraw.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+namespace {
+
+constexpr const char *HidrawNode = "/dev/hidraw0";
+
+// The joystick's side: a stick held at half pitch, every report kept.
+struct Joystick
+{
+    std::mutex mutex;
+    QList<QByteArray> written;
+};
+
+void putFloat(unsigned char *at, float value)
+{
+    quint32 bits;
+    std::memcpy(&bits, &value, 4);
+    for (int i = 0; i < 4; ++i)
+        at[i] = quint8(bits >> (8 * i));
+}
+
+gboolean onIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer)
+{
+    const gulong request = umockdev_ioctl_client_get_request(client);
+    UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
+    if (request == HIDIOCGRDESCSIZE) {
+        UMockdevIoctlData *size = umockdev_ioctl_data_resolve(arg, 0, sizeof(int), nullptr);
+        const int value = 64;
+        std::memcpy(size->data, &value, sizeof value);
+        umockdev_ioctl_client_complete(client, 0, 0);
+    } else if (_IOC_TYPE(request) == 'H' && _IOC_NR(request) == 0x07) { // HIDIOCGFEATURE(len)
+        const int length = int(_IOC_SIZE(request));
+        UMockdevIoctlData *buffer = umockdev_ioctl_data_resolve(arg, 0, std::size_t(length), nullptr);
+        unsigned char *b = buffer->data;
+        const unsigned char id = b[0];
+        std::memset(b, 0, std::size_t(length));
+        b[0] = id;
+        if (id == 0x24)
+            putFloat(b + 5, 0.5f); // pitch at half deflection, no offsets
+        else if (id == 0x25)
+            b[1] = 1;
+        umockdev_ioctl_client_complete(client, 17, 0);
+    } else {
+        umockdev_ioctl_client_complete(client, -1, ENOTTY);
+    }
+    return TRUE;
+}
+
+gboolean onWrite(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer user)
+{
+    auto &joystick = *static_cast<Joystick *>(user);
+    std::lock_guard lock(joystick.mutex);
+    UMockdevIoctlData *data = umockdev_ioctl_client_get_arg(client);
+    joystick.written.append(QByteArray(reinterpret_cast<const char *>(data->data), data->data_len));
+    umockdev_ioctl_client_complete(client, data->data_len, 0);
+    return TRUE;
+}
+
+QByteArray joystickRecord()
+{
+    return "P: /devices/usb2/2-1\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
+           "A: idVendor=045b\nA: idProduct=58f9\nA: manufacturer=Kestrox\nA: product=Kestrox Joystick\n"
+           "A: serial=KX0001\nA: bcdDevice=0100\n\n"
+           "P: /devices/usb2/2-1/2-1:1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n"
+           "A: bInterfaceNumber=00\nA: bInterfaceClass=03\n\n"
+           "P: /devices/usb2/2-1/2-1:1.0/0003:045B:58F9.0001\nE: SUBSYSTEM=hid\n"
+           "E: HID_ID=0003:0000045B:000058F9\nE: HID_NAME=Kestrox Joystick\nE: HID_UNIQ=KX0001\n"
+           "H: report_descriptor=05010904A101150026FF007508953F8102C0\n\n"
+           "P: /devices/usb2/2-1/2-1:1.0/0003:045B:58F9.0001/hidraw/hidraw0\nN: hidraw0\n"
+           "E: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw0\nL: device=../../../0003:045B:58F9.0001\n";
+}
+
+float floatAt(const QByteArray &report, int offset)
+{
+    quint32 bits = 0;
+    for (int i = 3; i >= 0; --i)
+        bits = (bits << 8) | quint8(report[offset + i]);
+    float value;
+    std::memcpy(&value, &bits, 4);
+    return value;
+}
+
+} // namespace
+
+class TestSafetyNotice : public QObject
+{
+    Q_OBJECT
+
+    UMockdevTestbed *m_testbed = nullptr;
+    UMockdevIoctlBase *m_handler = nullptr;
+    Joystick m_joystick;
+    QTemporaryDir m_config;
+    std::atomic<qint64> m_now{100000};
+
+    qsizetype written()
+    {
+        std::lock_guard lock(m_joystick.mutex);
+        return m_joystick.written.size();
+    }
+    QList<QByteArray> directControls(qsizetype from = 0)
+    {
+        std::lock_guard lock(m_joystick.mutex);
+        QList<QByteArray> reports;
+        for (qsizetype i = from; i < m_joystick.written.size(); ++i) {
+            const QByteArray &r = m_joystick.written.at(i);
+            if (r.size() == 65 && r[0] == 0x02 && r[1] == 0x20)
+                reports << r;
+        }
+        return reports;
+    }
+    // Waits for a few more reports, written after the clock was set.
+    void ticks(int count = 3)
+    {
+        const qsizetype before = written();
+        QTRY_VERIFY(written() >= before + count);
+    }
+    MainBackgroundThreadOptions options()
+    {
+        MainBackgroundThreadOptions o;
+        o.hid = createHidapiTransport();
+        o.telemetryEndpoints = {.dcsPort = 0, .il2Port = 0, .condor2Port = 0,
+                                .warthunderStateUrl = QUrl(QStringLiteral("http://127.0.0.1:9/state")),
+                                .simConnect = {}, .msfsAddress = NetworkAddress{QStringLiteral("127.0.0.1"), 9}};
+        o.clock = [this] { return m_now.load(); };
+        return o;
+    }
+    // A deflection spring on every axis: +40 kg on the elevator at half pitch.
+    static EffectsSettings spring()
+    {
+        EffectsSettings settings;
+        for (AxisEffectsSettings &axis : settings.axes) {
+            axis.simple_spring.active = true;
+            axis.simple_spring.total_effect_strength = 100;
+            PointCurve::Points points;
+            for (int i = 0; i < PointCurve::PointCount; ++i)
+                points[i] = {-100.0f + 20.0f * i, (-100.0f + 20.0f * i) * -0.8f};
+            axis.simple_spring.curve.setPoints(points);
+        }
+        return settings;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        qputenv("KESTROX_UPDATE_URL", "http://127.0.0.1:9/version.json");
+        m_testbed = umockdev_testbed_new();
+        GError *error = nullptr;
+        QVERIFY2(umockdev_testbed_add_from_string(m_testbed, joystickRecord().constData(), &error),
+                 error ? error->message : "");
+        m_handler = umockdev_ioctl_base_new();
+        g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(onIoctl), nullptr);
+        g_signal_connect(m_handler, "handle-write", G_CALLBACK(onWrite), &m_joystick);
+        QVERIFY2(umockdev_testbed_attach_ioctl(m_testbed, HidrawNode, m_handler, &error), error ? error->message : "");
+    }
+    void cleanupTestCase()
+    {
+        umockdev_testbed_detach_ioctl(m_testbed, HidrawNode, nullptr);
+        g_clear_object(&m_handler);
+        g_clear_object(&m_testbed);
+    }
+
+    void noForceUntilAcknowledged()
+    {
+        QVERIFY(!QFile::exists(m_config.filePath(QStringLiteral("kestrox/kestrox-vantrell.conf"))));
+        {
+            MainWindow window(nullptr, options(), true);
+            window.show();
+            MainBackgroundThread *worker = window.worker();
+            QSignalSpy switched(worker, &MainBackgroundThread::forcesEnabledChanged);
+            QTRY_VERIFY(!directControls().isEmpty()); // the joystick is open and written to
+            QMetaObject::invokeMethod(worker, [worker] { worker->changeSettingsSuddenly(spring()); });
+            m_now += 3000; // long past any ramp
+            ticks(20);
+            const QList<QByteArray> before = directControls();
+            QVERIFY(std::all_of(before.begin(), before.end(), [](const QByteArray &r) {
+                return std::all_of(r.begin() + 2, r.end(), [](char b) { return b == 0; });
+            }));
+
+            QMessageBox *notice = nullptr;
+            QTRY_VERIFY((notice = window.findChild<QMessageBox *>(QStringLiteral("safety_notice"))) != nullptr);
+            QVERIFY(notice->isVisible());
+            auto *acknowledge = notice->findChild<QAbstractButton *>(QStringLiteral("acknowledge_safety"));
+            QVERIFY(acknowledge);
+            const qint64 acknowledged = m_now.load();
+            acknowledge->click();
+            QTRY_COMPARE(switched.count(), 1);
+            // From zero, 40 kg over 2 s: 10 at 0.5 s, 20 at 1 s, 40 from 2 s on.
+            for (const auto &[after, expected] : {std::pair{0, 0.0f}, std::pair{500, 10.0f}, std::pair{1000, 20.0f},
+                                                  std::pair{2000, 40.0f}, std::pair{3000, 40.0f}}) {
+                m_now = acknowledged + after;
+                const qsizetype from = written();
+                ticks();
+                QCOMPARE(floatAt(directControls(from).last(), 14), expected);
+            }
+        }
+        // Kept: the next start sends forces without asking.
+        QVERIFY(QFile::exists(m_config.filePath(QStringLiteral("kestrox/kestrox-vantrell.conf"))));
+    }
+};
+
+int main(int argc, char *argv[])
+{
+    // The emulated device exists only under umockdev's preload library.
+    if (!qEnvironmentVariable("LD_PRELOAD").contains(QLatin1String("umockdev"))) {
+        std::fprintf(stderr, "skipped: run under umockdev-wrapper (Debian package umockdev)\n");
+        return 77;
+    }
+    QApplication app(argc, argv);
+    TestSafetyNotice test;
+    return QTest::qExec(&test, argc, argv);
+}
+#include "tst_safetynotice.moc"
