@@ -61,6 +61,10 @@ struct Options
     QCommandLineOption undo{QStringLiteral("undo"), QStringLiteral("With --setup-simulator: take back what it added.")};
     QCommandLineOption dryRun{QStringLiteral("dry-run"),
                               QStringLiteral("With --setup-simulator: show what would change.")};
+    QCommandLineOption forces{QStringLiteral("forces"),
+                              QStringLiteral("Switch the forces of the running kestrox-vantrell (the one started "
+                                             "with --virtual-devices when given too), then exit."),
+                              QStringLiteral("on|off|toggle")};
 
     // The options that start the window, and those of the set-up command.
     QList<const QCommandLineOption *> window() const
@@ -80,6 +84,7 @@ struct Options
         parser.addOption(setupSimulator);
         for (const QCommandLineOption *option : setup())
             parser.addOption(*option);
+        parser.addOption(forces);
     }
 };
 
@@ -133,6 +138,20 @@ CommandLine parseVantrellCommandLine(const QStringList &arguments)
 
     CommandLine result;
     VantrellOptions &options = result.options;
+
+    if (parser.isSet(o.forces)) {
+        const QString value = parser.value(o.forces);
+        if (value != QLatin1String("on") && value != QLatin1String("off") && value != QLatin1String("toggle"))
+            return usageError(QStringLiteral("--forces expects on, off or toggle, got \"%1\"").arg(value));
+        for (const QCommandLineOption *option : o.window() + o.setup() + QList<const QCommandLineOption *>{&o.setupSimulator}) {
+            if (option != &o.virtualDevices && option != &o.userDataFolder && parser.isSet(*option))
+                return usageError(QStringLiteral("%1 cannot be used with --forces").arg(dashed(*option)));
+        }
+        options.forces = value;
+        options.virtualDevices = parser.isSet(o.virtualDevices);
+        result.action = CommandLine::Action::Forces;
+        return result;
+    }
 
     if (parser.isSet(o.setupSimulator)) {
         for (const QCommandLineOption *option : o.window()) {

@@ -25,6 +25,8 @@ struct VantrellOptions
     bool replayLoop = false;
     // The set-up command: set up a simulator, then exit without a window.
     std::optional<SimulatorSetupOptions> setupSimulator;
+    // --forces: "on", "off" or "toggle", for the running instance.
+    QString forces;
 };
 
 // What the command line asks for.
@@ -34,6 +36,7 @@ struct CommandLine
     {
         Run,            // start the window with `options`
         SetupSimulator, // run the set-up command of `options`
+        Forces,         // hand `options.forces` to the running instance
         ShowHelp,       // print helpText() and exit 0
         ShowVersion,    // print the version and exit 0
         UsageError      // print `error` and exit 2

@@ -11,7 +11,11 @@
 #include <QGuiApplication>
 #include <QTextStream>
 
+#include <QLoggingCategory>
+
 #include <cstdio>
+
+Q_LOGGING_CATEGORY(lcApp, "kestrox.app", QtWarningMsg)
 
 namespace VantrellProgram {
 
@@ -39,6 +43,16 @@ int runWithoutWindow(const CommandLine &command, int &argc, char *argv[])
         err << "kestrox-vantrell: " << command.error << Qt::endl
             << "Run kestrox-vantrell --help for the options." << Qt::endl;
         return 2;
+    case CommandLine::Action::Forces: {
+        const auto instance = createInstance(command.options);
+        if (!instance->send({QStringLiteral("forces"), command.options.forces})) {
+            err << "kestrox-vantrell: no running kestrox-vantrell"
+                << (command.options.virtualDevices ? " with virtual devices" : "") << " took the request" << Qt::endl;
+            return 1;
+        }
+        out << "kestrox-vantrell: forces " << command.options.forces << " sent" << Qt::endl;
+        return 0;
+    }
     case CommandLine::Action::SetupSimulator: {
         SimulatorSetupOptions setup = *command.options.setupSimulator;
         setup.environment = SimulatorSetupEnvironment::system();
@@ -143,6 +157,13 @@ void serveRequests(SingleInstance &instance, MainWindow &window)
             if (const QString token = request.value(1); !token.isEmpty())
                 qputenv("XDG_ACTIVATION_TOKEN", token.toUtf8());
             DesktopIntegration::bringToFront(&window);
+        } else if (command == QLatin1String("forces") && request.size() == 2) {
+            const QString value = request.at(1);
+            qCInfo(lcApp).noquote() << "forces" << value << "requested at" << steadyMillisecondClock()() << "ms";
+            if (value == QLatin1String("toggle"))
+                window.toggleForces();
+            else if (value == QLatin1String("on") || value == QLatin1String("off"))
+                window.setForcesEnabled(value == QLatin1String("on"));
         } else if (command == QLatin1String("record") && request.size() == 2 && telemetry) {
             QMetaObject::invokeMethod(telemetry, [telemetry, path = request.at(1)] { telemetry->startRecording(path); });
         } else if (command == QLatin1String("replay") && request.size() == 4 && telemetry) {

@@ -145,6 +145,18 @@ private slots:
         QCOMPARE(setup.dryRun, dryRun);
     }
 
+    void forcesCommand()
+    {
+        const CommandLine toggle = parse({QStringLiteral("--forces"), QStringLiteral("toggle")});
+        QCOMPARE(toggle.action, Action::Forces);
+        QCOMPARE(toggle.options.forces, QStringLiteral("toggle"));
+        QVERIFY(!toggle.options.virtualDevices);
+        const CommandLine off = parse({QStringLiteral("--virtual-devices"), QStringLiteral("--forces=off")});
+        QCOMPARE(off.action, Action::Forces);
+        QCOMPARE(off.options.forces, QStringLiteral("off"));
+        QVERIFY(off.options.virtualDevices); // the instance with virtual devices
+    }
+
     void helpAndVersion()
     {
         QCOMPARE(parse({QStringLiteral("--help")}).action, Action::ShowHelp);
@@ -192,6 +204,9 @@ private slots:
         QTest::newRow("loop without replay") << "--replay-loop" << "--replay-loop needs --replay";
         QTest::newRow("speed 0") << "--replay {rec} --replay-speed 0"
                                  << "--replay-speed expects a number above 0, up to 1000";
+        QTest::newRow("forces: neither on nor off") << "--forces up" << "--forces expects on, off or toggle, got \"up\"";
+        QTest::newRow("forces with a recording") << "--forces on --record x.kxrec"
+                                                 << "--record cannot be used with --forces";
         QTest::newRow("unknown option") << "--bogus" << "Unknown option 'bogus'.";
         QTest::newRow("stray argument") << "stray" << "unexpected argument \"stray\"";
     }

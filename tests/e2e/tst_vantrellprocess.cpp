@@ -74,6 +74,40 @@ const char testJetProfile[] = R"({
     }
 })";
 
+// TestJet with the elevator spring above, a gear shaker and a smart damper
+// on the elevator: force, periodic and damping all in the reports.
+const char switchProfile[] = R"({
+    "metadata": {"flight_data_source": 2, "flight_module": "TestJet", "comment": ""},
+    "effects": {
+        "elevator": {
+            "simple_spring": {
+                "active": true,
+                "total_effect_strength": 50,
+                "curve": [
+                    {"in": -100, "out": -14}, {"in": -80, "out": -10}, {"in": -60, "out": -6},
+                    {"in": -40, "out": -2}, {"in": -20, "out": 2}, {"in": 0, "out": 6},
+                    {"in": 20, "out": 10}, {"in": 40, "out": 14}, {"in": 60, "out": 18},
+                    {"in": 80, "out": 22}, {"in": 100, "out": 26}
+                ]
+            },
+            "gear_shaker": {"active": true, "total_effect_strength": 100,
+                            "speed": {"min": 0, "max": 100, "exp": 0}, "frequency": {"min": 10, "max": 20, "exp": 0}},
+            "smart_damper": {"active": true, "total_effect_strength": 100, "static_dampening": 50, "dynamic_dampening": 25}
+        }
+    }
+})";
+
+// The time in ms of the first line of `log` that holds `what`, from lines "... at N ms".
+qint64 timeSaid(const QByteArray &log, const QByteArray &what)
+{
+    for (const QByteArray &line : log.split('\n')) {
+        const qsizetype at = line.indexOf(what + " at ");
+        if (at >= 0)
+            return line.mid(at + what.size() + 4).split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
 } // namespace
 
 class TestVantrellProcess : public QObject
@@ -120,7 +154,8 @@ private:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
-        env.insert(QStringLiteral("QT_LOGGING_RULES"), QStringLiteral("kestrox.instance.info=true"));
+        env.insert(QStringLiteral("QT_LOGGING_RULES"),
+                   QStringLiteral("kestrox.instance.info=true\nkestrox.app.info=true\nkestrox.device.info=true"));
         process.setProcessEnvironment(env);
         process.start();
         QVERIFY(process.waitForStarted());
@@ -408,6 +443,109 @@ private slots:
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitCode(), 2);
         QVERIFY(process.readAllStandardError().contains("cannot open device log"));
+    }
+
+    // The forces switch from outside, as a key bound in the desktop would
+    // run it: off within two ticks, on with the ramp, toggle twice, and no
+    // instance to switch.
+    void forcesSwitchFromOutside()
+    {
+        QDir(m_dir.filePath(QStringLiteral("effect_profiles"))).removeRecursively();
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("effect_profiles")));
+        QFile profile(m_dir.filePath(QStringLiteral("effect_profiles/DCS_TestJet.json")));
+        QVERIFY(profile.open(QIODevice::WriteOnly));
+        profile.write(switchProfile);
+        profile.close();
+
+        const QString logPath = m_dir.filePath(QStringLiteral("switch.log"));
+        QProcess vantrell;
+        startVantrell(vantrell, {QStringLiteral("--virtual-devices"), QStringLiteral("--device-log"), logPath});
+        QTRY_VERIFY_WITH_TIMEOUT(!readLog(logPath).isEmpty(), 20000);
+        QByteArray said;
+        QUdpSocket dcs;
+        // DCS at 300 km/h with the gear down, a line every 20 ms, while `ms` pass.
+        const auto fly = [&](int ms) {
+            QElapsedTimer flying;
+            flying.start();
+            while (flying.elapsed() < ms) {
+                dcs.writeDatagram("TestJet;300;0;0;1;1;0;0;50;0", QHostAddress::LocalHost, 29778);
+                QTest::qWait(20);
+                said += vantrell.readAllStandardError();
+            }
+        };
+        const auto forces = [&](const char *value) {
+            QProcess command;
+            startVantrell(command, {QStringLiteral("--virtual-devices"), QStringLiteral("--forces"), QLatin1String(value)});
+            // The datagrams go on while the command runs.
+            QElapsedTimer waiting;
+            waiting.start();
+            while (command.state() != QProcess::NotRunning && waiting.elapsed() < 10000)
+                fly(40);
+            QCOMPARE(command.exitCode(), 0);
+        };
+        const auto directControls = [&](qint64 from) {
+            QList<LogLine> reports;
+            const QList<LogLine> lines = readLog(logPath);
+            for (const LogLine &line : lines) {
+                if (line.productId == QLatin1String("58f9") && isDirectControl(line) && line.milliseconds >= from)
+                    reports << line;
+            }
+            return reports;
+        };
+        const auto silent = [](const LogLine &line) {
+            return std::all_of(line.report.begin() + 2, line.report.end(), [](char b) { return b == 0; });
+        };
+
+        fly(3500); // detected, profile loaded, ramped in
+        const LogLine flying = directControls(0).last();
+        QCOMPARE(floatAt(flying.report, 14), -3.0f);     // elevator force
+        QVERIFY(floatAt(flying.report, 22) != 0.0f);     // its periodic
+        QCOMPARE(floatAt(flying.report, 30), 0.5f);      // its static damping
+        QCOMPARE(floatAt(flying.report, 38), 0.25f);     // its dynamic damping
+
+        forces("off");
+        fly(500);
+        const qint64 asked = timeSaid(said, "forces off requested");
+        QVERIFY2(asked > 0, said.constData());
+        const QList<LogLine> afterOff = directControls(asked);
+        QVERIFY(afterOff.size() > 20);
+        // At most two ticks still carry forces; every later report is all zero.
+        const auto firstSilent = std::find_if(afterOff.begin(), afterOff.end(), silent);
+        QVERIFY(firstSilent - afterOff.begin() <= 2);
+        QVERIFY(std::all_of(firstSilent, afterOff.end(), silent));
+
+        forces("on");
+        fly(2600);
+        const qint64 on = timeSaid(said, "forces on");
+        QVERIFY2(on > asked, said.constData());
+        const QList<LogLine> ramp = directControls(on);
+        // -3 kg ramped in from zero over 2 s: -0.75 at 0.5 s, -1.5 at 1 s, -3 at 2 s
+        // (each report a tick of at most a few ms past those times).
+        for (const auto &[after, expected] : {std::pair{500, -0.75f}, std::pair{1000, -1.5f}, std::pair{2000, -3.0f}}) {
+            const auto at = std::find_if(ramp.begin(), ramp.end(), [&](const LogLine &l) { return l.milliseconds >= on + after; });
+            QVERIFY(at != ramp.end());
+            const float force = floatAt(at->report, 14);
+            QVERIFY2(std::fabs(force - expected) <= 3.0f * 0.015f,
+                     qPrintable(QStringLiteral("%1 ms: %2").arg(at->milliseconds - on).arg(force)));
+        }
+        QVERIFY(std::all_of(ramp.begin(), ramp.end(), [](const LogLine &l) { return floatAt(l.report, 14) >= -3.0f; }));
+
+        // Toggle twice: off, then on again.
+        forces("toggle");
+        forces("toggle");
+        fly(2500);
+        QVERIFY(said.count("forces off at") == 2 && said.count("forces on at") == 2);
+        QCOMPARE(floatAt(directControls(0).last().report, 14), -3.0f);
+
+        ::kill(pid_t(vantrell.processId()), SIGTERM);
+        QVERIFY(vantrell.waitForFinished(10000));
+        QProcess nobody;
+        startVantrell(nobody, {QStringLiteral("--virtual-devices"), QStringLiteral("--forces"), QStringLiteral("off")});
+        QVERIFY(nobody.waitForFinished(10000));
+        QCOMPARE(nobody.exitCode(), 1);
+        const QByteArray error = nobody.readAllStandardError();
+        QCOMPARE(error.count('\n'), 1);
+        QVERIFY(error.contains("no running kestrox-vantrell"));
     }
 
     // With no display at all the program says so and how to run without one.
