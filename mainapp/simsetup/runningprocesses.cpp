@@ -41,7 +41,8 @@ QList<RunningProcess> runningProcesses(const QString &procRoot, const QStringLis
         const qint64 pid = entry.toLongLong(&numeric);
         if (!numeric)
             continue;
-        const QString comm = QString::fromUtf8(readAll(proc.filePath(entry + QStringLiteral("/comm")))).trimmed();
+        const QString comm =
+            QString::fromUtf8(readAll(proc.filePath(entry + QStringLiteral("/comm")))).trimmed();
         QList<QByteArray> arguments = readAll(proc.filePath(entry + QStringLiteral("/cmdline"))).split('\0');
         if (!arguments.isEmpty() && fileName(arguments.first()).startsWith(QLatin1String("wine")))
             arguments.removeFirst();
