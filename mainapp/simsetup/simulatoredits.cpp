@@ -2,6 +2,7 @@
 
 #include "textlines.h"
 
+#include <QCryptographicHash>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -186,6 +187,69 @@ qsizetype findTrimmed(const TextLines &lines, const QByteArray &text, qsizetype 
             return i;
     return -1;
 }
+
+// ---- DCS export script -------------------------------------------------------
+
+// SHA-256 of every KestroxExport.lua this program has shipped, read with LF
+// endings. When the script changes, its new checksum is added here and the
+// old ones stay: copies of them may still sit in a Saved Games folder.
+constexpr const char *shippedDcsScripts[] = {
+    "f464c03d2d083d3474ecb38e935d792ae79a8490b2cc76868a43b7ec6b8ceca1", // 24.06.26
+    "d2a253c1817cd0e5211ad5bd1dd7efd8d657fe7378affe1b5b14d4dbbc4eb309", // host and port settable from Export.lua
+};
+
+// ---- kestrox-vantrell's SimConnect.cfg -----------------------------------------
+
+// Keys as kestrox-vantrell reads them (QSettings: case matters).
+struct SimConnectSection
+{
+    qsizetype header = -1, protocol = -1, address = -1, port = -1;
+};
+
+SimConnectSection simConnectSection(const TextLines &lines)
+{
+    SimConnectSection section;
+    bool inside = false;
+    for (qsizetype i = 0; i < lines.lines.size(); ++i) {
+        const QByteArray text = lines.trimmed(i);
+        if (text.startsWith('[')) {
+            if (inside)
+                break;
+            inside = text == "[SimConnect]";
+            if (inside)
+                section.header = i;
+            continue;
+        }
+        if (!inside || text.startsWith(';') || text.startsWith('#') || !text.contains('='))
+            continue;
+        const QByteArray key = text.left(text.indexOf('=')).trimmed();
+        if (key == "Protocol")
+            section.protocol = i;
+        else if (key == "Address")
+            section.address = i;
+        else if (key == "Port")
+            section.port = i;
+    }
+    return section;
+}
+
+bool isLocalIpv4(const QByteArray &address)
+{
+    if (address.compare("localhost", Qt::CaseInsensitive) == 0)
+        return true;
+    const QList<QByteArray> parts = address.split('.');
+    if (parts.size() != 4 || parts.first() != "127")
+        return false;
+    for (const QByteArray &part : parts) {
+        bool ok = false;
+        if (part.isEmpty() || part.toUInt(&ok) > 255 || !ok)
+            return false;
+    }
+    return true;
+}
+
+const QByteArray simConnectMarker = "; kestrox: written by kestrox-vantrell --setup-simulator msfs";
+const QList<QByteArray> simConnectBlock = {"[SimConnect]", "Protocol=IPv4", "Address=127.0.0.1"};
 
 } // namespace
 
@@ -379,6 +443,90 @@ EditResult removeMsfsListener(const QByteArray &simConnectXml, const QByteArray 
     lines.remove(begin, end - begin + 1);
     restoreMissingFinalNewline(lines, begin, original);
     return changed(lines, QStringLiteral("removed the kestrox listener from SimConnect.xml"));
+}
+
+} // namespace SimulatorEdits
+
+namespace SimulatorEdits {
+
+bool isShippedDcsScript(const QByteArray &script)
+{
+    const QByteArray lf = QByteArray(script).replace("\r\n", "\n");
+    const QByteArray sum = QCryptographicHash::hash(lf, QCryptographicHash::Sha256).toHex();
+    return std::any_of(std::begin(shippedDcsScripts), std::end(shippedDcsScripts),
+                       [&sum](const char *shipped) { return sum == shipped; });
+}
+
+EditResult setSimConnectPort(const QByteArray &simConnectCfg, quint16 port)
+{
+    TextLines lines(simConnectCfg);
+    const SimConnectSection section = simConnectSection(lines);
+    const QByteArray number = QByteArray::number(port);
+    if (section.header < 0) {
+        if (port == DefaultMsfsPort)
+            return unchanged(QStringLiteral("SimConnect.cfg names no address, so kestrox-vantrell dials "
+                                            "127.0.0.1 port %1")
+                                 .arg(port));
+        lines.append({simConnectMarker, simConnectBlock[0], simConnectBlock[1], simConnectBlock[2], "Port=" + number});
+        return changed(lines, QStringLiteral("added a [SimConnect] section naming 127.0.0.1 port %1").arg(port));
+    }
+    const QByteArray protocol = section.protocol < 0 ? QByteArray() : iniValue(lines.trimmed(section.protocol));
+    const QByteArray address = section.address < 0 ? QByteArray() : iniValue(lines.trimmed(section.address));
+    const QByteArray current = section.port < 0 ? QByteArray() : iniValue(lines.trimmed(section.port));
+    if (!isLocalIpv4(address) || !(protocol.isEmpty() || protocol.compare("IPv4", Qt::CaseInsensitive) == 0))
+        return unchanged(QStringLiteral("SimConnect.cfg names Protocol=%1, Address=%2, Port=%3, which "
+                                        "kestrox-vantrell dials instead of this listener; kept as it is. To use this "
+                                        "MSFS, set Address=127.0.0.1 and Port=%4 in its [SimConnect] section.")
+                             .arg(QString::fromUtf8(protocol), QString::fromUtf8(address), QString::fromUtf8(current))
+                             .arg(port));
+    if (current == number)
+        return unchanged(QStringLiteral("SimConnect.cfg already names %1 port %2")
+                             .arg(QString::fromUtf8(address))
+                             .arg(port));
+    if (section.port >= 0) {
+        setIniValue(lines, section.port, number);
+    } else {
+        lines.insert(section.address + 1, {lines.indentation(section.address) + "Port=" + number});
+    }
+    return changed(lines, QStringLiteral("set Port=%1 in SimConnect.cfg%2")
+                              .arg(port)
+                              .arg(current.isEmpty() ? QString()
+                                                     : QStringLiteral(" (was %1)").arg(QString::fromUtf8(current))));
+}
+
+EditResult restoreSimConnectPort(const QByteArray &simConnectCfg, const QByteArray &original)
+{
+    TextLines lines(simConnectCfg);
+    const qsizetype marker = findTrimmed(lines, simConnectMarker);
+    if (marker >= 0) {
+        // The section kestrox added, as long as it still holds only its lines.
+        const qsizetype end = marker + 1 + simConnectBlock.size() + 1;
+        bool intact = end <= lines.lines.size() && (end == lines.lines.size() || lines.trimmed(end).startsWith('['));
+        for (qsizetype i = 0; intact && i < simConnectBlock.size(); ++i)
+            intact = lines.trimmed(marker + 1 + i) == simConnectBlock[i];
+        if (!intact || !lines.trimmed(end - 1).startsWith("Port="))
+            return unchanged(QStringLiteral("the [SimConnect] section kestrox added to SimConnect.cfg was edited "
+                                            "since; kept"));
+        lines.remove(marker, end - marker);
+        restoreMissingFinalNewline(lines, marker, original);
+        return changed(lines, QStringLiteral("removed the [SimConnect] section kestrox added to SimConnect.cfg"));
+    }
+    if (original.isNull())
+        return unchanged(QStringLiteral("SimConnect.cfg has no backup from kestrox, so kestrox changed nothing in it"));
+    const TextLines before(original);
+    const SimConnectSection old = simConnectSection(before);
+    const SimConnectSection now = simConnectSection(lines);
+    if (old.header < 0 || now.header < 0 || now.port < 0)
+        return unchanged(QStringLiteral("SimConnect.cfg holds no Port that kestrox set"));
+    if (old.port >= 0) {
+        lines.lines[now.port].text = before.lines[old.port].text;
+    } else {
+        lines.remove(now.port, 1);
+        restoreMissingFinalNewline(lines, now.port, original);
+    }
+    if (lines.bytes() == simConnectCfg)
+        return unchanged(QStringLiteral("SimConnect.cfg already has its original Port"));
+    return changed(lines, QStringLiteral("restored the original Port in SimConnect.cfg"));
 }
 
 } // namespace SimulatorEdits

@@ -37,4 +37,17 @@ EditResult restoreCondorUdp(const QByteArray &udpIni, const QByteArray &original
 EditResult addMsfsListener(const QByteArray &simConnectXml, quint16 port);
 EditResult removeMsfsListener(const QByteArray &simConnectXml, const QByteArray &original);
 
+// True when the bytes are a KestroxExport.lua as this program shipped it in
+// some release (CRLF endings count as LF): such a copy holds none of the
+// user's edits and may be replaced.
+bool isShippedDcsScript(const QByteArray &script);
+
+// kestrox-vantrell's SimConnect.cfg, so that it dials the port MSFS listens
+// on. Only a [SimConnect] section naming IPv4 on this computer gets its Port
+// set; one naming another address is kept and the message says so. A file
+// without the section gets one, marked so that undo can take it out again;
+// none is needed for the default port.
+EditResult setSimConnectPort(const QByteArray &simConnectCfg, quint16 port);
+EditResult restoreSimConnectPort(const QByteArray &simConnectCfg, const QByteArray &original);
+
 } // namespace SimulatorEdits

@@ -1,5 +1,6 @@
 #include "simulatorsetup.h"
 
+#include "runningprocesses.h"
 #include "simsetuplogging.h"
 #include "simulatoredits.h"
 #include "steamlibraries.h"
@@ -11,13 +12,10 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
-#include <cstdio>
 #include <functional>
-#include <memory>
 
 namespace {
 
-constexpr auto dcsAppId = "223750";
 const QString scriptName = QStringLiteral("KestroxExport.lua");
 const QString backupSuffix = QStringLiteral(".kestrox-backup");
 
@@ -26,13 +24,30 @@ QString join(const QString &folder, const QString &relative)
     return QDir::cleanPath(QDir::fromNativeSeparators(folder) + QLatin1Char('/') + relative);
 }
 
-// Entries of a folder whose names start with prefix, sorted.
-QStringList foldersStartingWith(const QString &folder, const QString &prefix)
+// The folders inside a folder, sorted.
+QStringList subfolders(const QString &folder)
 {
     QStringList result;
     const QDir dir(folder);
-    for (const QString &name : dir.entryList({prefix + QLatin1Char('*')}, QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
+    for (const QString &name : dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name))
         result.append(dir.filePath(name));
+    return result;
+}
+
+// The folders DCS writes to, for its release and its former open beta; not
+// dedicated servers' folders, nor copies set aside.
+bool isDcsWriteFolderName(const QString &name)
+{
+    return name.compare(QLatin1String("DCS"), Qt::CaseInsensitive) == 0
+           || name.compare(QLatin1String("DCS.openbeta"), Qt::CaseInsensitive) == 0;
+}
+
+QStringList dcsWriteFoldersIn(const QString &savedGames)
+{
+    QStringList result;
+    for (const QString &folder : subfolders(savedGames))
+        if (isDcsWriteFolderName(QFileInfo(folder).fileName()))
+            result.append(folder);
     return result;
 }
 
@@ -47,6 +62,11 @@ bool readFile(const QString &path, QByteArray *bytes)
 
 bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
 {
+    const QString folder = QFileInfo(path).path();
+    if (!QDir().mkpath(folder)) {
+        *error = QStringLiteral("cannot create the folder %1").arg(folder);
+        return false;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         *error = file.errorString();
@@ -55,34 +75,71 @@ bool writeFile(const QString &path, const QByteArray &bytes, QString *error)
     return true;
 }
 
+struct SimulatorFacts
+{
+    QString name;
+    QStringList executables; // as Wine shows them
+    QString whenRunning;     // what its running means for the edit
+    QString afterwards;      // what to restart
+};
+
+SimulatorFacts factsAbout(SimulatorSetupOptions::Simulator simulator)
+{
+    switch (simulator) {
+    case SimulatorSetupOptions::Simulator::Dcs:
+        return {QStringLiteral("DCS World"), {QStringLiteral("DCS.exe")},
+                QStringLiteral("it runs Export.lua when a mission starts, so the change counts from the next mission"),
+                QStringLiteral("start a new mission in DCS World; it runs Export.lua when a mission starts.")};
+    case SimulatorSetupOptions::Simulator::Il2:
+        return {QStringLiteral("IL-2 Sturmovik"), {QStringLiteral("Il-2.exe")},
+                QStringLiteral("it rewrites startup.cfg when it exits, which would take the change back"),
+                QStringLiteral("start IL-2 Sturmovik; it reads startup.cfg when it starts.")};
+    case SimulatorSetupOptions::Simulator::Condor2:
+        return {QStringLiteral("Condor 2"), {QStringLiteral("Condor.exe")},
+                QStringLiteral("it reads UDP.ini when it starts"),
+                QStringLiteral("restart Condor 2; it reads UDP.ini when it starts.")};
+    case SimulatorSetupOptions::Simulator::Msfs:
+        break;
+    }
+    return {QStringLiteral("MSFS"), {QStringLiteral("FlightSimulator.exe"), QStringLiteral("FlightSimulator2024.exe")},
+            QStringLiteral("it reads SimConnect.xml only when it starts"),
+            QStringLiteral("restart MSFS; it reads SimConnect.xml only when it starts.")};
+}
+
 class SetupRun
 {
 public:
     SetupRun(const SimulatorSetupOptions &options, QTextStream &out, QTextStream &err)
-        : m_options(options), m_env(options.environment), m_out(out), m_err(err)
+        : m_options(options), m_env(options.environment), m_facts(factsAbout(options.simulator)), m_out(out),
+          m_err(err)
     {}
 
     int run()
     {
-        switch (m_options.simulator) {
-        case SimulatorSetupOptions::Simulator::Dcs:
-            dcs();
-            break;
-        case SimulatorSetupOptions::Simulator::Il2:
-            editEach(QStringLiteral("IL-2 Sturmovik startup.cfg"), il2Files(), SimulatorEdits::addIl2Telemetry,
-                     SimulatorEdits::removeIl2Telemetry, il2Help());
-            break;
-        case SimulatorSetupOptions::Simulator::Condor2:
-            editEach(QStringLiteral("Condor 2 UDP.ini"), condorFiles(), SimulatorEdits::setCondorUdp,
-                     SimulatorEdits::restoreCondorUdp, condorHelp());
-            break;
-        case SimulatorSetupOptions::Simulator::Msfs: {
-            const quint16 port = m_options.msfsPort;
-            editEach(QStringLiteral("MSFS SimConnect.xml"), msfsFiles(),
-                     [port](const QByteArray &bytes) { return SimulatorEdits::addMsfsListener(bytes, port); },
-                     SimulatorEdits::removeMsfsListener, msfsHelp());
-            break;
+        if (checkRunning()) {
+            switch (m_options.simulator) {
+            case SimulatorSetupOptions::Simulator::Dcs:
+                dcs();
+                break;
+            case SimulatorSetupOptions::Simulator::Il2:
+                editEach(QStringLiteral("IL-2 Sturmovik startup.cfg"), il2Files(), SimulatorEdits::addIl2Telemetry,
+                         SimulatorEdits::removeIl2Telemetry, il2Help());
+                break;
+            case SimulatorSetupOptions::Simulator::Condor2:
+                editEach(QStringLiteral("Condor 2 UDP.ini"), condorFiles(), SimulatorEdits::setCondorUdp,
+                         SimulatorEdits::restoreCondorUdp, condorHelp());
+                break;
+            case SimulatorSetupOptions::Simulator::Msfs:
+                msfs();
+                break;
+            }
         }
+        if (m_found) {
+            QString afterwards = m_facts.afterwards;
+            if (m_simConnectCfgChanged)
+                afterwards += QStringLiteral(" Restart kestrox-vantrell too if it is running; it reads SimConnect.cfg "
+                                             "when it starts.");
+            m_out << "Afterwards: " << afterwards << Qt::endl;
         }
         m_out.flush();
         m_err.flush();
@@ -91,35 +148,118 @@ public:
 
 private:
     using Add = std::function<EditResult(const QByteArray &)>;
-    using Remove = std::function<EditResult(const QByteArray &, const QByteArray &)>;
+    using Change = std::function<EditResult(const QByteArray &, const QByteArray &)>;
 
     bool onLinux() const { return m_env.platform == SimulatorSetupEnvironment::Platform::Linux; }
     QString winePrefix() const { return join(m_env.home, QStringLiteral(".wine/drive_c")); }
 
+    // ---- a simulator that is running ----
+
+    // Says so when the simulator runs; false when the edit must wait for it
+    // to close (IL-2 writes its startup.cfg over ours when it exits).
+    bool checkRunning()
+    {
+        const QList<RunningProcess> running = runningProcesses(m_env.procRoot, m_facts.executables);
+        if (running.isEmpty())
+            return true;
+        const QString what = QStringLiteral("%1 is running (%2, process %3); %4")
+                                 .arg(m_facts.name, running.first().executable)
+                                 .arg(running.first().pid)
+                                 .arg(m_facts.whenRunning);
+        const bool mustWait = m_options.simulator == SimulatorSetupOptions::Simulator::Il2;
+        if (mustWait && !m_options.force && !m_options.dryRun) {
+            fail(QStringLiteral("%1. Close %2 and run this again, or add --force to edit the file anyway.")
+                     .arg(what, m_facts.name));
+            return false;
+        }
+        m_out << "Note: " << what << '.' << Qt::endl;
+        if (mustWait && m_options.dryRun)
+            m_out << "Note: without --dry-run, nothing is changed until " << m_facts.name
+                  << " is closed (or --force is given)." << Qt::endl;
+        return true;
+    }
+
     // ---- where the simulators keep their files ----
 
-    QStringList dcsFolders() const
+    // The drive_c folders of the Wine prefixes a Windows game may live in:
+    // Proton's, one per Steam game and per non-Steam game added to Steam, in
+    // every Steam library; the default Wine prefix; Lutris's and Bottles'
+    // default prefix folders (Bottles as a package and as a Flatpak).
+    QStringList wineDrives() const
     {
-        if (!m_options.gameDir.isEmpty())
-            return QFileInfo(m_options.gameDir).isDir() ? QStringList{QDir::cleanPath(m_options.gameDir)}
-                                                        : QStringList{};
-        QStringList folders;
+        QStringList drives;
+        for (const QString &library : steamLibraries(m_env.home))
+            for (const QString &game : subfolders(join(library, QStringLiteral("compatdata"))))
+                drives.append(join(game, QStringLiteral("pfx/drive_c")));
+        drives.append(winePrefix());
+        for (const QString &game : subfolders(join(m_env.home, QStringLiteral("Games"))))
+            drives.append(join(game, QStringLiteral("drive_c")));
+        for (const QString &bottles : {QStringLiteral(".local/share/bottles/bottles"),
+                                       QStringLiteral(".var/app/com.usebottles.bottles/data/bottles/bottles")})
+            for (const QString &bottle : subfolders(join(m_env.home, bottles)))
+                drives.append(join(bottle, QStringLiteral("drive_c")));
+        return drives;
+    }
+
+    QStringList searchDcsFolders() const
+    {
+        QStringList savedGames;
         if (onLinux()) {
-            for (const QString &library : steamLibraries(m_env.home))
-                folders += foldersStartingWith(
-                    join(library, QStringLiteral("compatdata/%1/pfx/drive_c/users/steamuser/Saved Games")
-                                      .arg(QLatin1String(dcsAppId))),
-                    QStringLiteral("DCS"));
-            folders += foldersStartingWith(
-                join(winePrefix(), QStringLiteral("users/%1/Saved Games").arg(m_env.user)), QStringLiteral("DCS"));
+            for (const QString &drive : wineDrives())
+                for (const QString &user : subfolders(join(drive, QStringLiteral("users"))))
+                    savedGames.append(join(user, QStringLiteral("Saved Games")));
         } else {
-            for (const QString &name : {QStringLiteral("DCS"), QStringLiteral("DCS.openbeta")}) {
-                const QString folder = join(m_env.userProfile, QStringLiteral("Saved Games/") + name);
-                if (QFileInfo(folder).isDir())
-                    folders.append(folder);
+            savedGames.append(join(m_env.userProfile, QStringLiteral("Saved Games")));
+        }
+        QStringList folders;
+        QStringList seen;
+        for (const QString &folder : std::as_const(savedGames)) {
+            for (const QString &dcs : dcsWriteFoldersIn(folder)) {
+                const QString canonical = QFileInfo(dcs).canonicalFilePath();
+                if (seen.contains(canonical))
+                    continue;
+                seen.append(canonical);
+                folders.append(dcs);
             }
         }
         return folders;
+    }
+
+    // DCS runs only the Export.lua of its write folder (Saved Games/DCS*);
+    // its program folder holds a template that DCS never runs and that its
+    // next update puts back.
+    bool acceptDcsGameDir(const QString &folder)
+    {
+        if (!QFileInfo(folder).isDir()) {
+            fail(QStringLiteral("%1 is not a folder. %2").arg(folder, dcsHelp()));
+            return false;
+        }
+        const QString give = dcsFolderToGive();
+        for (const QString &program : {QStringLiteral("bin/DCS.exe"), QStringLiteral("bin-mt/DCS.exe")}) {
+            if (QFileInfo::exists(join(folder, program))) {
+                fail(QStringLiteral("%1 is where DCS World is installed; DCS runs only the Export.lua in its "
+                                    "Saved Games folder. %2")
+                         .arg(folder, give));
+                return false;
+            }
+        }
+        if (QFileInfo(folder).fileName().startsWith(QLatin1String("DCS"), Qt::CaseInsensitive)
+            || QFileInfo(join(folder, QStringLiteral("Config"))).isDir()
+            || QFileInfo(join(folder, QStringLiteral("Logs"))).isDir())
+            return true;
+        fail(QStringLiteral("%1 does not look like the folder DCS World writes to: it holds no Config or Logs "
+                            "folder and its name does not begin with DCS. %2")
+                 .arg(folder, give));
+        return false;
+    }
+
+    QString dcsFolderToGive() const
+    {
+        const QStringList found = searchDcsFolders();
+        if (!found.isEmpty())
+            return QStringLiteral("Give --game-dir %1").arg(found.join(QStringLiteral(" or ")));
+        return QStringLiteral("Give --game-dir the DCS folder in Saved Games (Saved Games/DCS or "
+                              "Saved Games/DCS.openbeta, the one holding Config and Logs).");
     }
 
     QStringList existing(const QStringList &files) const
@@ -169,71 +309,102 @@ private:
         } else {
             files.append(join(m_env.appData, QStringLiteral("Microsoft Flight Simulator/SimConnect.xml")));
             files.append(join(m_env.appData, QStringLiteral("Microsoft Flight Simulator 2024/SimConnect.xml")));
-            for (const QString &package : foldersStartingWith(join(m_env.localAppData, QStringLiteral("Packages")),
-                                                              QStringLiteral("Microsoft.FlightSimulator_")))
-                files.append(join(package, QStringLiteral("LocalCache/SimConnect.xml")));
+            for (const QString &package : subfolders(join(m_env.localAppData, QStringLiteral("Packages"))))
+                if (QFileInfo(package).fileName().startsWith(QLatin1String("Microsoft.FlightSimulator_")))
+                    files.append(join(package, QStringLiteral("LocalCache/SimConnect.xml")));
         }
         return existing(files);
     }
 
     // ---- changing one file ----
 
-    // Reads the file and its backup, applies the edit and writes the result:
-    // the original is copied aside once before the first change, and a file
-    // that undo has brought back to its original loses the now needless backup.
-    void edit(const QString &path, const std::function<EditResult(const QByteArray &, const QByteArray &)> &change)
+    // Reads the file and its backup, applies the change and writes the
+    // result: the original is copied aside once before the first change.
+    // Undo that brings a file back to its original drops the now needless
+    // backup, and a file that kestrox created goes when nothing is left in
+    // it. True when it changed the file (or, dry, would have).
+    bool edit(const QString &path, const Change &change)
     {
         QByteArray bytes;
         const bool exists = QFileInfo(path).isFile();
         if (exists && !readFile(path, &bytes)) {
             fail(QStringLiteral("cannot read %1").arg(path));
-            return;
+            return false;
         }
         const QString backup = path + backupSuffix;
         QByteArray original;
         if (QFileInfo(backup).isFile() && !readFile(backup, &original)) {
             fail(QStringLiteral("cannot read %1").arg(backup));
-            return;
+            return false;
         }
         const EditResult result = change(bytes, original);
         if (result.status == EditResult::Refused) {
             fail(QStringLiteral("%1: %2").arg(path, result.message));
-            return;
+            return false;
         }
         if (result.status == EditResult::Unchanged) {
             m_out << "  unchanged: " << result.message << Qt::endl;
-            return;
+            return false;
         }
+        const bool removeCreated = m_options.undo && exists && original.isNull() && result.bytes.isEmpty();
+        const bool dropBackup = m_options.undo && exists && !original.isNull() && result.bytes == original;
         if (m_options.dryRun) {
-            m_out << "  would change " << path << ": " << result.message << Qt::endl;
-            return;
+            if (removeCreated) {
+                m_out << "  would remove " << path << ", which kestrox had created" << Qt::endl;
+                m_removed.append(path);
+            } else {
+                m_out << "  would change " << path << ": " << result.message << Qt::endl;
+            }
+            if (dropBackup) {
+                m_out << "  would remove " << backup << ", the file being back to its original" << Qt::endl;
+                m_removed.append(backup);
+            }
+            return true;
         }
         QString error;
         // Undo takes out only lines kestrox wrote, into a file it has backed up
         // already or created itself.
         if (exists && original.isNull() && !m_options.undo && !writeFile(backup, bytes, &error)) {
             fail(QStringLiteral("cannot back up %1 to %2: %3").arg(path, backup, error));
-            return;
+            return false;
+        }
+        if (removeCreated) {
+            if (!remove(path))
+                return false;
+            m_out << "  removed " << path << ", which kestrox had created: " << result.message << Qt::endl;
+            return true;
         }
         if (!writeFile(path, result.bytes, &error)) {
             fail(QStringLiteral("cannot write %1: %2").arg(path, error));
-            return;
+            return false;
         }
         qCDebug(lcSimSetup) << "changed" << path;
         m_out << "  changed " << path << ": " << result.message << Qt::endl;
-        if (exists && !original.isNull() && result.bytes == original && m_options.undo) {
-            QFile::remove(backup);
+        if (dropBackup && remove(backup))
             m_out << "  " << path << " is back to its original; removed " << backup << Qt::endl;
-        }
+        return true;
     }
 
-    void editEach(const QString &what, const QStringList &files, const Add &add, const Remove &remove,
+    bool remove(const QString &path)
+    {
+        if (!QFile::remove(path)) {
+            fail(QStringLiteral("cannot remove %1").arg(path));
+            return false;
+        }
+        qCDebug(lcSimSetup) << "removed" << path;
+        m_removed.append(path);
+        return true;
+    }
+
+    // True when files were found.
+    bool editEach(const QString &what, const QStringList &files, const Add &add, const Change &remove,
                   const QString &help)
     {
         if (files.isEmpty()) {
             fail(QStringLiteral("no %1 found. %2").arg(what, help));
-            return;
+            return false;
         }
+        m_found = true;
         for (const QString &file : files) {
             m_out << "Found " << what << ": " << file << Qt::endl;
             if (m_options.undo)
@@ -243,6 +414,30 @@ private:
         }
         if (m_failed)
             m_err << "Manual steps: " << help << Qt::endl;
+        return true;
+    }
+
+    // ---- MSFS: the listener, and the port kestrox-vantrell dials ----
+
+    void msfs()
+    {
+        const quint16 port = m_options.msfsPort;
+        if (!editEach(QStringLiteral("MSFS SimConnect.xml"), msfsFiles(),
+                      [port](const QByteArray &bytes) { return SimulatorEdits::addMsfsListener(bytes, port); },
+                      SimulatorEdits::removeMsfsListener, msfsHelp()))
+            return;
+        if (m_env.dataFolder.isEmpty())
+            return;
+        const QString cfg = join(m_env.dataFolder, QStringLiteral("SimConnect.cfg"));
+        if (m_options.undo && !QFileInfo(cfg).isFile())
+            return;
+        m_out << "kestrox-vantrell's SimConnect.cfg: " << cfg << Qt::endl;
+        if (m_options.undo)
+            m_simConnectCfgChanged = edit(cfg, SimulatorEdits::restoreSimConnectPort);
+        else
+            m_simConnectCfgChanged = edit(cfg, [port](const QByteArray &bytes, const QByteArray &) {
+                return SimulatorEdits::setSimConnectPort(bytes, port);
+            });
     }
 
     // ---- DCS: the script and the line in Export.lua ----
@@ -259,7 +454,15 @@ private:
 
     void dcs()
     {
-        const QStringList folders = dcsFolders();
+        QStringList folders;
+        if (!m_options.gameDir.isEmpty()) {
+            const QString folder = QDir::cleanPath(QDir::fromNativeSeparators(m_options.gameDir));
+            if (!acceptDcsGameDir(folder))
+                return;
+            folders.append(folder);
+        } else {
+            folders = searchDcsFolders();
+        }
         if (folders.isEmpty()) {
             fail(QStringLiteral("no DCS World Saved Games folder found. %1").arg(dcsHelp()));
             return;
@@ -268,31 +471,83 @@ private:
         QByteArray script;
         const QString source = installedScript();
         if ((source.isEmpty() || !readFile(source, &script)) && !m_options.undo) {
-            fail(QStringLiteral("%1 is not installed (looked in %2)")
+            fail(QStringLiteral("%1 is not installed (looked in %2; KESTROX_SIMS_DIR names the folder holding "
+                                "dcs/%1)")
                      .arg(scriptName, m_env.scriptFolders.join(QStringLiteral(", "))));
             return;
         }
-        for (const QString &folder : folders) {
+        m_found = true;
+        for (const QString &folder : std::as_const(folders)) {
             m_out << "Found DCS World folder: " << folder << Qt::endl;
             const QString scripts = join(folder, QStringLiteral("Scripts"));
-            if (!m_options.undo && !m_options.dryRun && !QDir().mkpath(scripts)) {
-                fail(QStringLiteral("cannot create %1").arg(scripts));
-                continue;
-            }
-            const QString target = join(scripts, scriptName);
             if (m_options.undo) {
                 removeExportLine(join(scripts, QStringLiteral("Export.lua")));
-                removeScript(target, script);
+                removeScript(join(scripts, scriptName), script);
+                removeEmptiedFolder(scripts);
                 continue;
             }
-            edit(target, [&script](const QByteArray &bytes, const QByteArray &) {
-                if (bytes == script)
-                    return EditResult{EditResult::Unchanged, {}, QStringLiteral("KestroxExport.lua is up to date")};
-                return EditResult{EditResult::Changed, script, QStringLiteral("installed KestroxExport.lua")};
-            });
+            installScript(join(scripts, scriptName), script);
             edit(join(scripts, QStringLiteral("Export.lua")),
                  [](const QByteArray &bytes, const QByteArray &) { return SimulatorEdits::addDcsExportLine(bytes); });
         }
+    }
+
+    bool isOurScript(const QByteArray &bytes, const QByteArray &script) const
+    {
+        return (!script.isEmpty() && bytes == script) || SimulatorEdits::isShippedDcsScript(bytes);
+    }
+
+    // A copy as some release shipped it is replaced; one the user edited is
+    // kept unless asked, and then backed up first, each time, so that the
+    // backup holds the latest edits. A shipped copy needs no backup, and
+    // taking one could overwrite a backup of the user's edits.
+    void installScript(const QString &target, const QByteArray &script)
+    {
+        QByteArray current;
+        const bool exists = QFileInfo(target).isFile();
+        if (exists && !readFile(target, &current)) {
+            fail(QStringLiteral("cannot read %1").arg(target));
+            return;
+        }
+        if (exists && current == script) {
+            m_out << "  unchanged: " << scriptName << " is up to date" << Qt::endl;
+            return;
+        }
+        const bool edited = exists && !isOurScript(current, script);
+        if (edited && !m_options.replaceScript) {
+            m_out << "  " << target
+                  << ": kept, it differs from the shipped script; --replace-script replaces it, keeping a backup"
+                  << Qt::endl
+                  << "  A host or port of your own can go into Export.lua instead, before the line that loads "
+                  << scriptName << " (KestroxExportHost = \"192.168.1.20\")." << Qt::endl;
+            return;
+        }
+        const QString backup = target + backupSuffix;
+        if (m_options.dryRun) {
+            if (!exists)
+                m_out << "  would install " << target << Qt::endl;
+            else if (edited)
+                m_out << "  would replace " << target << ", backing it up to " << backup << Qt::endl;
+            else
+                m_out << "  would replace " << target << ", an earlier version" << Qt::endl;
+            return;
+        }
+        QString error;
+        if (edited && !writeFile(backup, current, &error)) {
+            fail(QStringLiteral("cannot back up %1 to %2: %3").arg(target, backup, error));
+            return;
+        }
+        if (!writeFile(target, script, &error)) {
+            fail(QStringLiteral("cannot write %1: %2").arg(target, error));
+            return;
+        }
+        qCDebug(lcSimSetup) << "installed" << target;
+        if (!exists)
+            m_out << "  installed " << target << Qt::endl;
+        else if (edited)
+            m_out << "  replaced " << target << "; the edited copy is in " << backup << Qt::endl;
+        else
+            m_out << "  replaced " << target << ", an earlier version" << Qt::endl;
     }
 
     void removeExportLine(const QString &exportLua)
@@ -301,31 +556,78 @@ private:
             m_out << "  unchanged: there is no " << exportLua << Qt::endl;
             return;
         }
-        const bool hadBackup = QFileInfo(exportLua + backupSuffix).isFile();
         edit(exportLua, SimulatorEdits::removeDcsExportLine);
-        // Export.lua that kestrox created holds nothing else once the line is gone.
-        QByteArray bytes;
-        if (!m_options.dryRun && !hadBackup && readFile(exportLua, &bytes) && bytes.isEmpty()) {
-            QFile::remove(exportLua);
-            m_out << "  removed " << exportLua << ", which kestrox had created" << Qt::endl;
+    }
+
+    // Takes out the script kestrox put in. A backup holding the user's edits
+    // (set aside by --replace-script) goes back in its place; a backup of a
+    // shipped copy goes.
+    void removeScript(const QString &target, const QByteArray &script)
+    {
+        const QString backup = target + backupSuffix;
+        QByteArray current;
+        QByteArray saved;
+        const bool exists = readFile(target, &current);
+        const bool hasBackup = readFile(backup, &saved);
+        if (exists && !isOurScript(current, script)) {
+            m_out << "  kept " << target << ": it differs from the shipped script" << Qt::endl;
+        } else if (exists && hasBackup && !isOurScript(saved, script)) {
+            if (m_options.dryRun) {
+                m_out << "  would put back the edited copy " << backup << " as " << target << Qt::endl;
+                m_removed.append(backup);
+                return;
+            }
+            QString error;
+            if (!writeFile(target, saved, &error)) {
+                fail(QStringLiteral("cannot write %1: %2").arg(target, error));
+                return;
+            }
+            if (remove(backup))
+                m_out << "  put back the edited copy " << backup << " as " << target << Qt::endl;
+            return;
+        } else if (exists) {
+            removeOrSay(target);
+        }
+        if (hasBackup && isOurScript(saved, script))
+            removeOrSay(backup);
+        else if (hasBackup)
+            m_out << "  kept " << backup << ": it holds edits of yours" << Qt::endl;
+    }
+
+    void removeOrSay(const QString &path)
+    {
+        if (m_options.dryRun) {
+            m_out << "  would remove " << path << Qt::endl;
+            m_removed.append(path);
+        } else if (remove(path)) {
+            m_out << "  removed " << path << Qt::endl;
         }
     }
 
-    void removeScript(const QString &target, const QByteArray &script)
+    // A folder that undo has emptied goes too (the Scripts folder kestrox
+    // made); one that holds anything else stays.
+    void removeEmptiedFolder(const QString &folder)
     {
-        QByteArray bytes;
-        if (!readFile(target, &bytes))
+        const QDir dir(folder);
+        if (!dir.exists())
             return;
-        if (bytes != script) {
-            m_out << "  kept " << target << ": it is not the installed KestroxExport.lua" << Qt::endl;
+        const QString prefix = folder + QLatin1Char('/');
+        bool emptied = false;
+        for (const QString &path : std::as_const(m_removed))
+            emptied = emptied || path.startsWith(prefix);
+        if (!emptied)
             return;
-        }
+        for (const QString &name :
+             dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System))
+            if (!m_removed.contains(dir.filePath(name)))
+                return;
         if (m_options.dryRun) {
-            m_out << "  would remove " << target << Qt::endl;
-            return;
+            m_out << "  would remove the empty folder " << folder << Qt::endl;
+        } else if (QDir().rmdir(folder)) {
+            m_out << "  removed the empty folder " << folder << Qt::endl;
+        } else {
+            fail(QStringLiteral("cannot remove the empty folder %1").arg(folder));
         }
-        QFile::remove(target);
-        m_out << "  removed " << target << Qt::endl;
     }
 
     // ---- manual steps ----
@@ -362,30 +664,52 @@ private:
 
     const SimulatorSetupOptions &m_options;
     const SimulatorSetupEnvironment &m_env;
+    const SimulatorFacts m_facts;
     QTextStream &m_out;
     QTextStream &m_err;
     bool m_failed = false;
+    bool m_found = false;
+    bool m_simConnectCfgChanged = false;
+    // Files this run removed (or, dry, would remove).
+    QStringList m_removed;
 };
 
 } // namespace
+
+QStringList SimulatorSetupEnvironment::scriptFoldersFor(const QString &programDir, const QStringList &dataFolders,
+                                                        const QString &simsDir)
+{
+    const QString dcs = QStringLiteral("sims/dcs");
+    if (!simsDir.isEmpty())
+        return {join(simsDir, QStringLiteral("dcs"))};
+    QStringList folders;
+    if (!programDir.isEmpty()) {
+        folders.append(join(programDir, QStringLiteral("../share/kestrox/") + dcs));
+        folders.append(join(programDir, dcs));
+    }
+    for (const QString &data : dataFolders)
+        folders.append(join(data, QStringLiteral("kestrox/") + dcs));
+    folders.removeDuplicates();
+    return folders;
+}
 
 SimulatorSetupEnvironment SimulatorSetupEnvironment::system()
 {
     SimulatorSetupEnvironment env;
 #ifdef Q_OS_WIN
     env.platform = Platform::Windows;
+#else
+    env.procRoot = QStringLiteral("/proc");
 #endif
     env.home = QDir::homePath();
     env.userProfile = qEnvironmentVariable("USERPROFILE");
     env.appData = qEnvironmentVariable("APPDATA");
     env.localAppData = qEnvironmentVariable("LOCALAPPDATA");
-    env.user = qEnvironmentVariable("USER");
-    const QString relative = QStringLiteral("kestrox/sims/dcs");
-    if (QCoreApplication::instance())
-        env.scriptFolders.append(join(QCoreApplication::applicationDirPath(), QStringLiteral("../share/") + relative));
-    for (const QString &data : QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation))
-        env.scriptFolders.append(join(data, relative));
-    env.scriptFolders.append(QStringLiteral(KESTROX_SOURCE_SIMS_DIR "/dcs"));
+    env.scriptFolders = scriptFoldersFor(QCoreApplication::instance() ? QCoreApplication::applicationDirPath()
+                                                                      : QString(),
+                                         QStandardPaths::standardLocations(QStandardPaths::GenericDataLocation),
+                                         qEnvironmentVariable("KESTROX_SIMS_DIR"));
+    env.dataFolder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/kestrox");
     return env;
 }
 

@@ -15,12 +15,22 @@ struct SimulatorSetupEnvironment
     QString userProfile;  // %USERPROFILE%
     QString appData;      // %APPDATA%
     QString localAppData; // %LOCALAPPDATA%
-    QString user;         // $USER, names the Wine prefix's user folder
     // Folders that may hold the installed KestroxExport.lua, searched in order.
     QStringList scriptFolders;
+    // kestrox-vantrell's data folder ($XDG_DATA_HOME/kestrox), where its
+    // SimConnect.cfg lives.
+    QString dataFolder;
+    // Where running processes are listed (/proc); empty: none are looked for.
+    QString procRoot;
 
     // The running program's environment.
     static SimulatorSetupEnvironment system();
+    // Where the installed script is looked for: only in simsDir's dcs folder
+    // when simsDir is given (KESTROX_SIMS_DIR); else installed relative to the
+    // program (../share/kestrox/sims/dcs), beside it in the build tree
+    // (sims/dcs), then in kestrox/sims/dcs of each system data folder.
+    static QStringList scriptFoldersFor(const QString &programDir, const QStringList &dataFolders,
+                                        const QString &simsDir);
 };
 
 struct SimulatorSetupOptions
@@ -31,10 +41,15 @@ struct SimulatorSetupOptions
     bool undo = false;
     bool dryRun = false;
     quint16 msfsPort = 5111;
+    // Replace a KestroxExport.lua that differs from every shipped one (it is
+    // backed up first); without it such a script is kept.
+    bool replaceScript = false;
+    // Edit IL-2's startup.cfg even while IL-2 runs.
+    bool force = false;
     SimulatorSetupEnvironment environment;
 };
 
 // Finds the simulator's files and makes (or with undo, takes back) the change.
-// Prints what it found and did; returns 0 on success, 1 when it found nothing
-// or could not change what it found.
+// Prints what it found and did and what to restart; returns 0 on success, 1
+// when it found nothing, refused, or could not change what it found.
 int runSimulatorSetup(const SimulatorSetupOptions &options, QTextStream &out, QTextStream &err);

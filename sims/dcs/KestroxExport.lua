@@ -7,10 +7,15 @@
 -- Install: copy this file into Saved Games\DCS\Scripts\ and add this line to
 -- Scripts\Export.lua (kestrox-vantrell --setup-simulator dcs does both):
 --   dofile(lfs.writedir() .. [[Scripts\KestroxExport.lua]])
+--
+-- Another host or port goes into Export.lua, before that line, so that this
+-- file stays as shipped and updates replace it:
+--   KestroxExportHost = "192.168.1.20"
+--   KestroxExportPort = 29778
 
--- Where kestrox-vantrell listens.
-KestroxExportHost = "127.0.0.1"
-KestroxExportPort = 29778
+-- Where kestrox-vantrell listens, unless Export.lua said otherwise.
+KestroxExportHost = KestroxExportHost or "127.0.0.1"
+KestroxExportPort = KestroxExportPort or 29778
 
 -- Export.lua may load us more than once; one set of hooks sends each frame once.
 if KestroxExport then

@@ -5,6 +5,9 @@
 --   KESTROX_EXPORT_PORT    where its datagrams go (overrides the script's port)
 --   KESTROX_HARNESS_CASE   which simulator state to stub (see cases below)
 --   KESTROX_FRAMES         frames to run, 20 ms apart unless the case says otherwise
+--   KESTROX_EXPORT_LUA     an Export.lua to run in place of the script; it loads
+--                          the script from KESTROX_WRITEDIR's Scripts folder, and
+--                          its own host and port stand
 -- Prints "after=<n>" with the calls an earlier tool's hook received.
 
 local script = os.getenv("KESTROX_EXPORT_SCRIPT")
@@ -82,11 +85,21 @@ local cases = {
 }
 
 assert(cases[case], "unknown case " .. case)()
-dofile(script)
-if case == "twice" then
+local exportLua = os.getenv("KESTROX_EXPORT_LUA")
+if exportLua then
+    -- DCS's paths use backslashes; here they name files of this system.
+    local writedir = os.getenv("KESTROX_WRITEDIR")
+    lfs.writedir = function() return writedir .. "\\" end
+    local luaDofile = dofile
+    dofile = function(path) return luaDofile((string.gsub(path, "\\", "/"))) end
+    dofile(exportLua)
+else
     dofile(script)
+    if case == "twice" then
+        dofile(script)
+    end
+    KestroxExportPort = tonumber(os.getenv("KESTROX_EXPORT_PORT"))
 end
-KestroxExportPort = tonumber(os.getenv("KESTROX_EXPORT_PORT"))
 
 -- A locale with a decimal comma, where the machine has one.
 for _, name in ipairs({ "de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8" }) do

@@ -5,13 +5,17 @@
 #include "udptestsupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 
 #include <cstdio>
+#include <optional>
 
 namespace {
 
@@ -22,7 +26,10 @@ struct HarnessRun
     QByteArray err;
 };
 
-HarnessRun runHarness(const QString &testCase, quint16 port, int frames)
+// With an Export.lua given (and the Saved Games folder holding it), that file
+// is run in place of the script and the port is left to it.
+HarnessRun runHarness(const QString &testCase, quint16 port, int frames, const QString &exportLua = {},
+                      const QString &writeDir = {})
 {
     QProcess lua;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -30,6 +37,10 @@ HarnessRun runHarness(const QString &testCase, quint16 port, int frames)
     env.insert(QStringLiteral("KESTROX_EXPORT_PORT"), QString::number(port));
     env.insert(QStringLiteral("KESTROX_HARNESS_CASE"), testCase);
     env.insert(QStringLiteral("KESTROX_FRAMES"), QString::number(frames));
+    if (!exportLua.isEmpty()) {
+        env.insert(QStringLiteral("KESTROX_EXPORT_LUA"), exportLua);
+        env.insert(QStringLiteral("KESTROX_WRITEDIR"), writeDir);
+    }
     lua.setProcessEnvironment(env);
     lua.start(QStringLiteral("lua5.1"), {QStringLiteral(KESTROX_DCS_EXPORT_HARNESS)});
     HarnessRun run;
@@ -45,7 +56,10 @@ HarnessRun runHarness(const QString &testCase, quint16 port, int frames)
 struct Receiver
 {
     QUdpSocket socket;
-    Receiver() { QVERIFY(socket.bind(QHostAddress::LocalHost, 0)); }
+    explicit Receiver(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = 0)
+    {
+        QVERIFY(socket.bind(address, port));
+    }
     QList<QByteArray> drain()
     {
         QList<QByteArray> datagrams;
@@ -169,6 +183,50 @@ private slots:
         QCOMPARE(run.err, QByteArray());
         QCOMPARE(run.out, output);
         QCOMPARE(receiver.drain().size(), datagrams);
+    }
+
+    // A host and port that Export.lua sets before loading the script are the
+    // ones it sends to; the script keeps its defaults for what is not set.
+    void hostAndPortFromExportLua_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<bool>("setHost");
+        QTest::newRow("host and port") << QStringLiteral("127.0.0.2") << true;
+        QTest::newRow("port only") << QStringLiteral("127.0.0.1") << false;
+    }
+    void hostAndPortFromExportLua()
+    {
+        QFETCH(QString, host);
+        QFETCH(bool, setHost);
+        Receiver receiver{QHostAddress(host)};
+        // A socket on the default host and the same port: datagrams that
+        // ignore Export.lua's host land here.
+        std::optional<Receiver> defaultHost;
+        if (setHost)
+            defaultHost.emplace(QHostAddress::LocalHost, receiver.socket.localPort());
+
+        QTemporaryDir savedGames;
+        QVERIFY(QDir(savedGames.path()).mkpath(QStringLiteral("Scripts")));
+        QVERIFY(QFile::copy(QStringLiteral(KESTROX_DCS_EXPORT_SCRIPT),
+                            savedGames.filePath(QStringLiteral("Scripts/KestroxExport.lua"))));
+        QByteArray exportLua = "-- another tool's line\r\n";
+        if (setHost)
+            exportLua += "KestroxExportHost = \"" + host.toLatin1() + "\"\r\n";
+        exportLua += "KestroxExportPort = " + QByteArray::number(receiver.socket.localPort()) + "\r\n"
+                     "dofile(lfs.writedir() .. [[Scripts\\KestroxExport.lua]]) -- kestrox\r\n";
+        QFile file(savedGames.filePath(QStringLiteral("Scripts/Export.lua")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(exportLua);
+        file.close();
+
+        const HarnessRun run = runHarness(QStringLiteral("flying"), 0, 3, file.fileName(), savedGames.path());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.err, QByteArray());
+        const QList<QByteArray> datagrams = receiver.drain();
+        QCOMPARE(datagrams.size(), 3);
+        QCOMPARE(datagrams.first(), QByteArray("F-16C_50;450;-2.5;5.73;1.5;0.5;1;0.25;85;0"));
+        if (defaultHost)
+            QCOMPARE(defaultHost->drain().size(), 0);
     }
 };
 
