@@ -12,10 +12,7 @@
 #include <cerrno>
 #include <cstring>
 
-TcpListeners::TcpListeners()
-{
-    m_socket = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
-}
+TcpListeners::TcpListeners() = default;
 
 TcpListeners::~TcpListeners()
 {
@@ -25,8 +22,13 @@ TcpListeners::~TcpListeners()
 
 std::optional<bool> TcpListeners::isListening(quint16 port)
 {
-    if (m_socket < 0)
+    // Opened at the first question: most sources that own one never ask.
+    if (m_socket == -1)
+        m_socket = ::socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG);
+    if (m_socket < 0) {
+        m_socket = -2; // cannot be asked here; not tried again
         return std::nullopt;
+    }
     const std::optional<bool> v4 = listensIn(AF_INET, port);
     if (!v4 || *v4)
         return v4;

@@ -22,6 +22,6 @@ public:
 private:
     std::optional<bool> listensIn(int family, quint16 port);
 
-    int m_socket = -1;
+    int m_socket = -1; // -1: not opened yet; -2: cannot be opened
     quint32 m_sequence = 0;
 };
