@@ -61,6 +61,13 @@ struct Options
     QCommandLineOption undo{QStringLiteral("undo"), QStringLiteral("With --setup-simulator: take back what it added.")};
     QCommandLineOption dryRun{QStringLiteral("dry-run"),
                               QStringLiteral("With --setup-simulator: show what would change.")};
+    QCommandLineOption replaceScript{
+        QStringLiteral("replace-script"),
+        QStringLiteral("With --setup-simulator dcs: replace a KestroxExport.lua that differs from the shipped one, "
+                       "keeping a backup.")};
+    QCommandLineOption force{QStringLiteral("force"),
+                             QStringLiteral("With --setup-simulator: edit the simulator's files even while it is "
+                                            "running.")};
     QCommandLineOption forces{QStringLiteral("forces"),
                               QStringLiteral("Switch the forces of the running kestrox-vantrell (the one started "
                                              "with --virtual-devices when given too), then exit."),
@@ -72,7 +79,10 @@ struct Options
         return {&virtualDevices, &virtualPosition, &deviceLog, &xplaneAddress, &userDataFolder, &msfsAddress,
                 &record,         &replay,          &replaySpeed, &replayLoop};
     }
-    QList<const QCommandLineOption *> setup() const { return {&gameDir, &msfsPort, &undo, &dryRun}; }
+    QList<const QCommandLineOption *> setup() const
+    {
+        return {&gameDir, &msfsPort, &undo, &dryRun, &replaceScript, &force};
+    }
 
     void addTo(QCommandLineParser &parser) const
     {
@@ -176,6 +186,8 @@ CommandLine parseVantrellCommandLine(const QStringList &arguments)
         }
         setup.undo = parser.isSet(o.undo);
         setup.dryRun = parser.isSet(o.dryRun);
+        setup.replaceScript = parser.isSet(o.replaceScript);
+        setup.force = parser.isSet(o.force);
         options.setupSimulator = setup;
         result.action = CommandLine::Action::SetupSimulator;
         return result;

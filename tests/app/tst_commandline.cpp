@@ -117,13 +117,16 @@ private slots:
         QTest::addColumn<int>("port");
         QTest::addColumn<bool>("undo");
         QTest::addColumn<bool>("dryRun");
+        QTest::addColumn<bool>("replaceScript");
+        QTest::addColumn<bool>("force");
         QTest::newRow("msfs") << "--setup-simulator msfs --game-dir=/g --dry-run --msfs-port 5200"
-                              << int(Simulator::Msfs) << "/g" << 5200 << false << true;
-        QTest::newRow("dcs, any case") << "--setup-simulator=DCS --undo" << int(Simulator::Dcs) << "" << 5111 << true
-                                       << false;
-        QTest::newRow("il2") << "--setup-simulator il2" << int(Simulator::Il2) << "" << 5111 << false << false;
+                              << int(Simulator::Msfs) << "/g" << 5200 << false << true << false << false;
+        QTest::newRow("dcs, any case") << "--setup-simulator=DCS --undo --replace-script" << int(Simulator::Dcs) << ""
+                                       << 5111 << true << false << true << false;
+        QTest::newRow("il2") << "--setup-simulator il2 --force" << int(Simulator::Il2) << "" << 5111 << false
+                             << false << false << true;
         QTest::newRow("condor2") << "--setup-simulator condor2 --game-dir /c2" << int(Simulator::Condor2) << "/c2"
-                                 << 5111 << false << false;
+                                 << 5111 << false << false << false << false;
     }
     void setupCommand()
     {
@@ -133,6 +136,8 @@ private slots:
         QFETCH(int, port);
         QFETCH(bool, undo);
         QFETCH(bool, dryRun);
+        QFETCH(bool, replaceScript);
+        QFETCH(bool, force);
         const CommandLine command = parse(expand(arguments));
         QCOMPARE(command.error, QString());
         QCOMPARE(command.action, Action::SetupSimulator);
@@ -143,6 +148,8 @@ private slots:
         QCOMPARE(int(setup.msfsPort), port);
         QCOMPARE(setup.undo, undo);
         QCOMPARE(setup.dryRun, dryRun);
+        QCOMPARE(setup.replaceScript, replaceScript);
+        QCOMPARE(setup.force, force);
     }
 
     void forcesCommand()
@@ -171,6 +178,7 @@ private slots:
 
         QTest::newRow("set-up option alone") << "--game-dir X" << "--game-dir needs --setup-simulator";
         QTest::newRow("undo alone") << "--undo" << "--undo needs --setup-simulator";
+        QTest::newRow("force alone") << "--force" << "--force needs --setup-simulator";
         QTest::newRow("unknown simulator") << "--setup-simulator xplane"
                                            << "unknown simulator \"xplane\"; expected dcs, il2, condor2 or msfs";
         QTest::newRow("simulator missing") << "--setup-simulator" << "Missing value after '--setup-simulator'.";
