@@ -39,25 +39,27 @@ CommonTelemetryForceCalculator::~CommonTelemetryForceCalculator() = default;
 
 void CommonTelemetryForceCalculator::composeAxis(AxisForces &forces, int axis, std::uint64_t effectTime,
                                                  float position, const Telemetry &telemetry,
-                                                 const EffectsSettings &settings)
+                                                 const EffectsSettings &settings, float centre)
 {
     if (!isAxis(axis))
         return;
     const AxisEffectsSettings effects = settings[axis];
     const Telemetry t = withoutNaN(telemetry);
     const float p = numberOrZero(position);
+    // The deflection springs pull towards the centre the trim sets (0 without trim following).
+    const float fromCentre = p - numberOrZero(centre);
     const float airspeed = t.clampedAirspeed();
     AxisState &state = m_axes[static_cast<std::size_t>(axis)];
     auto &oscillators = state.oscillators;
 
     if (effects.simple_spring.active)
-        applyCurveSpring(forces, effects.simple_spring, p * 100.0f);
+        applyCurveSpring(forces, effects.simple_spring, fromCentre * 100.0f);
     if (effects.g_force_spring.active)
         applyCurveSpring(forces, effects.g_force_spring, t.gForce);
     if (effects.aoa_spring.active)
         applyCurveSpring(forces, effects.aoa_spring, t.aoa);
     if (effects.airflow_spring.active)
-        applyAirflowSpring(forces, effects.airflow_spring, p, airspeed, t.propAirflow, t.flowAngle(axis));
+        applyAirflowSpring(forces, effects.airflow_spring, fromCentre, airspeed, t.propAirflow, t.flowAngle(axis));
     if (effects.elevator_weight.active)
         applyElevatorWeight(forces, effects.elevator_weight, t.gForce);
     if (effects.landing_jolt.active)

@@ -41,8 +41,10 @@ public:
     // settings. Finite forces stay finite whatever the settings and the
     // telemetry hold (NaN readings count as 0). Allocates nothing and logs
     // only to the curve category, which is off by default.
+    // `centre` (-1..1) is where the deflection springs (simple and airflow
+    // spring) pull to: the position minus it is their deflection.
     void composeAxis(AxisForces &forces, int axis, std::uint64_t effectTime, float position,
-                     const Telemetry &telemetry, const EffectsSettings &settings);
+                     const Telemetry &telemetry, const EffectsSettings &settings, float centre = 0.0f);
 
     // Registers a touchdown at effectTime on every axis whose landing jolt is
     // active. verticalSpeed is the sink rate's magnitude in m/s.

@@ -46,6 +46,7 @@ public:
         EFFECT_TYPE_G_FORCE_SPRING = 13,           // g_force_spring
         EFFECT_TYPE_AOA_SPRING = 14,               // aoa_spring
         EFFECT_TYPE_NATURAL_AIRFLOW_V2 = 15,       // no settings, panel or computation
+        EFFECT_TYPE_TRIM_FOLLOWING = 16,           // trim_following
     };
     Q_ENUM(EffectType)
 

@@ -347,6 +347,29 @@ QJsonObject SmartDampeningSettings::toJson() const
     return json;
 }
 
+void TrimFollowingSettings::reset()
+{
+    SimpleEffectSettings::reset();
+    autopilot = false;
+    reverse = false;
+}
+
+void TrimFollowingSettings::fromJson(const QJsonObject &json)
+{
+    SimpleEffectSettings::fromJson(json);
+    autopilot = json.value(QLatin1StringView("autopilot")).toBool(false);
+    reverse = json.value(QLatin1StringView("reverse")).toBool(false);
+}
+
+QJsonObject TrimFollowingSettings::toJson() const
+{
+    QJsonObject json;
+    writeJson(json);
+    json.insert(QLatin1StringView("autopilot"), autopilot);
+    json.insert(QLatin1StringView("reverse"), reverse);
+    return json;
+}
+
 void AxisEffectsSettings::reset()
 {
     airflow_spring.reset();
@@ -364,6 +387,7 @@ void AxisEffectsSettings::reset()
     smart_damper.reset();
     g_force_spring.reset();
     aoa_spring.reset();
+    trim_following.reset();
 }
 
 void AxisEffectsSettings::fromJson(const QJsonObject &json)
@@ -383,6 +407,7 @@ void AxisEffectsSettings::fromJson(const QJsonObject &json)
     readEffect(smart_damper, json, QLatin1StringView("smart_damper"));
     readEffect(g_force_spring, json, QLatin1StringView("g_force_spring"));
     readEffect(aoa_spring, json, QLatin1StringView("aoa_spring"));
+    readEffect(trim_following, json, QLatin1StringView("trim_following"));
 }
 
 QJsonObject AxisEffectsSettings::toJson() const
@@ -403,6 +428,7 @@ QJsonObject AxisEffectsSettings::toJson() const
     writeEffect(smart_damper, json, QLatin1StringView("smart_damper"));
     writeEffect(g_force_spring, json, QLatin1StringView("g_force_spring"));
     writeEffect(aoa_spring, json, QLatin1StringView("aoa_spring"));
+    writeEffect(trim_following, json, QLatin1StringView("trim_following"));
     return json;
 }
 

@@ -170,7 +170,22 @@ struct SmartDampeningSettings : SimpleEffectSettings
     bool operator==(const SmartDampeningSettings &) const = default;
 };
 
-// The fifteen effects of one axis; each member name is its JSON key.
+// Trim and autopilot following: the axis's springs centre on the
+// aircraft's trim (or, while the autopilot flies and `autopilot` is set, on
+// the position of the axis's control), not on the middle of the travel.
+struct TrimFollowingSettings : SimpleEffectSettings
+{
+    bool autopilot = false; // follow the autopilot's control position while it is engaged
+    bool reverse = false;   // the simulator's trim runs the other way round
+
+    void reset();
+    void fromJson(const QJsonObject &json);
+    QJsonObject toJson() const;
+
+    bool operator==(const TrimFollowingSettings &) const = default;
+};
+
+// The effects of one axis; each member name is its JSON key.
 struct AxisEffectsSettings
 {
     AirflowSpringSettings airflow_spring;
@@ -188,6 +203,7 @@ struct AxisEffectsSettings
     SmartDampeningSettings smart_damper;
     CurveSpringSettings g_force_spring;
     CurveSpringSettings aoa_spring;
+    TrimFollowingSettings trim_following;
 
     // Every effect to its reset defaults; the spring curves stay.
     void reset();

@@ -36,6 +36,7 @@ inline EffectsSettings everyEffectActive()
         axis.condor_shaker.active = true;
         axis.direct_x.active = true;
         axis.smart_damper.active = true;
+        axis.trim_following = {{true, 60.0f}, true, false};
     }
     return settings;
 }

@@ -44,6 +44,8 @@ private slots:
             "aoa": {"min": 8, "max": 16, "exp": -20}}})");
         QTest::newRow("condor shaker") << QByteArray(R"({"condor_shaker": {"active": true,
             "total_effect_strength": 60, "frequency": {"min": 5, "max": 30, "exp": 20}}})");
+        QTest::newRow("trim following") << QByteArray(R"({"trim_following": {"active": true,
+            "total_effect_strength": 40, "autopilot": true, "reverse": false}})");
     }
 
     void singleActiveEffectRoundTrip()
@@ -114,6 +116,11 @@ private slots:
         QCOMPARE(axis.smart_damper.static_dampening, std::numeric_limits<float>::max());
         QCOMPARE(axis.toJson().keys(),
                  (QStringList{QStringLiteral("direct_x"), QStringLiteral("smart_damper")}));
+        // No "trim_following": reset, inactive; mistyped flags read false.
+        QCOMPARE(axis.trim_following, TrimFollowingSettings());
+        axis.fromJson(parse(R"({"trim_following": {"active": true, "total_effect_strength": 50,
+                                "autopilot": "yes", "reverse": 1}})"));
+        QCOMPARE(axis.trim_following, (TrimFollowingSettings{{true, 50.0f}, false, false}));
     }
 
     void metaTypes()

@@ -38,7 +38,7 @@ inline void requireFinite(const char *what, const GenericShakerSettings &e)
     requireFinite(what, e.frequency);
 }
 
-// Every float of the fifteen effects of one axis.
+// Every float of the effects of one axis.
 inline void requireFinite(const char *what, const AxisEffectsSettings &a)
 {
     const AirflowSpringSettings &airflow = a.airflow_spring;
@@ -73,6 +73,7 @@ inline void requireFinite(const char *what, const AxisEffectsSettings &a)
     requireFinite(what, static_cast<const SimpleEffectSettings &>(a.smart_damper));
     requireFinite(what, "static_dampening", a.smart_damper.static_dampening);
     requireFinite(what, "dynamic_dampening", a.smart_damper.dynamic_dampening);
+    requireFinite(what, static_cast<const SimpleEffectSettings &>(a.trim_following));
 }
 
 // An axis written to text and read back into fresh settings keeps every
@@ -100,6 +101,7 @@ inline void requireActiveEffectsKept(const char *what, const AxisEffectsSettings
     KESTROX_FUZZ_EFFECT(smart_damper)
     KESTROX_FUZZ_EFFECT(g_force_spring)
     KESTROX_FUZZ_EFFECT(aoa_spring)
+    KESTROX_FUZZ_EFFECT(trim_following)
 #undef KESTROX_FUZZ_EFFECT
 }
 
