@@ -3,6 +3,8 @@
 #include <QMetaType>
 #include <QObject>
 
+#include <array>
+
 // The simulator-independent aircraft state. Plain value record, copied whole
 // through queued connections. rollFlowAngle, aoa and sideslip stay adjacent
 // and in this order: effects index them by axis (0 roll, 1 pitch, 2 yaw).
@@ -57,9 +59,18 @@ struct TelemetryStamp
     qint64 inputStampMs = -1;
 };
 
+// What the simulators that report it say of the autopilot and of the
+// cockpit controls it moves, for trim and autopilot following.
+struct AutopilotTelemetry
+{
+    bool autopilotEngaged = false;
+    // Positions of the roll, pitch and yaw controls, -1..1 of full deflection.
+    std::array<float, 3> controlPosition{};
+};
+
 // Raw per-simulator records. Each begins with a complete Telemetry so the
 // output loop can take the leading part of any of them as the common record.
-struct MSFSTelemetry : Telemetry, TelemetryStamp
+struct MSFSTelemetry : Telemetry, TelemetryStamp, AutopilotTelemetry
 {};
 
 struct DCSTelemetry : Telemetry, TelemetryStamp
@@ -79,7 +90,7 @@ struct Condor2Telemetry : Telemetry, TelemetryStamp
     float turbulenceStrength = 0.0f;
 };
 
-struct XPlaneTelemetry : Telemetry, TelemetryStamp
+struct XPlaneTelemetry : Telemetry, TelemetryStamp, AutopilotTelemetry
 {};
 
 Q_DECLARE_METATYPE(Telemetry)

@@ -18,6 +18,7 @@ public:
     bool simulatorRunning = true;
     int openCalls = 0;
     int requests = 0;
+    int controlsRequests = 0;
     int closes = 0;
     QStringList definition;
     QStringList subscriptions;
@@ -51,6 +52,8 @@ public:
     {
         if (requestId == 0 && defineId == 0 && radius == 0 && objectType == 0)
             ++requests;
+        if (requestId == 1 && defineId == 1 && radius == 0 && objectType == 0)
+            ++controlsRequests;
         return 0;
     }
     SimConnect::HResult subscribeToSystemEvent(SimConnect::Handle, SimConnect::Dword eventId,

@@ -125,8 +125,10 @@ private slots:
         QCOMPARE(rig.fake.received[0].bytes.toHex(), open.toHex());
 
         rig.fake.write(FakeMsfs::openMessage());
-        QVERIFY(rig.pollUntil([&] { return rig.fake.received.size() == 23; }));
-        for (int i = 0; i < 23; ++i)
+        // Open, the sample's 19 variables, its request, two subscriptions, then
+        // the 4 variables of the controls for trim and autopilot following.
+        QVERIFY(rig.pollUntil([&] { return rig.fake.received.size() == 27; }));
+        for (int i = 0; i < 27; ++i)
             QCOMPARE(rig.fake.received[i].sendId, quint32(i + 1));
 
         const QByteArray first = le({544, 5, 0xF000000Cu, 2, 0}) + FakeMsfs::fixed("SIM ON GROUND", 256)
@@ -140,9 +142,12 @@ private slots:
                  (le({276, 5, 0xF0000017u, 22, 0}) + FakeMsfs::fixed("SimStart", 256)).toHex());
         QCOMPARE(rig.fake.received[22].bytes.toHex(),
                  (le({276, 5, 0xF0000017u, 23, 1}) + FakeMsfs::fixed("SimStop", 256)).toHex());
-        QCOMPARE(rig.fake.definition.size(), 19);
+        QCOMPARE(rig.fake.definition.size(), 23);
         QCOMPARE(rig.fake.definition[13].name, QByteArray("PROP MAX RPM PERCENT:1"));
         QCOMPARE(rig.fake.definition[13].units, QByteArray("percent"));
+        const QByteArray autopilot = le({544, 5, 0xF000000Cu, 24, 1}) + FakeMsfs::fixed("AUTOPILOT MASTER", 256)
+                                     + FakeMsfs::fixed("Bool", 256) + le({4, 0, 0xFFFFFFFFu});
+        QCOMPARE(rig.fake.received[23].bytes.toHex(), autopilot.toHex());
     }
 
     void sampleAnnouncesConvertsAndEvents()
@@ -193,7 +198,7 @@ private slots:
         rig.now += SimConnectNetworkClient::RetryIntervalMs;
         QVERIFY(rig.connectAndActivate());
         QCOMPARE(rig.fake.connections, 2);
-        QCOMPARE(rig.fake.definition.size(), 19);
+        QCOMPARE(rig.fake.definition.size(), 23);
         QCOMPARE(rig.fake.subscriptions.value(1), QByteArray("SimStop"));
         QCOMPARE(rig.announced->size(), 3);
     }
@@ -212,16 +217,19 @@ private slots:
 
         rig.fake.answerOpen = false;
         rig.now += SimConnectNetworkClient::RetryIntervalMs;
-        QVERIFY(rig.pollUntil([&] { return rig.fake.connections == 2 && rig.fake.received.size() == 24; }));
+        QVERIFY(rig.pollUntil([&] { return rig.fake.connections == 2 && rig.fake.received.size() == 28; }));
         rig.now += SimConnectNetworkClient::OpenTimeoutMs + 1;
         QVERIFY(rig.pollUntil([&] { return !rig.fake.connected(); }));
         QCOMPARE(rig.ended->size(), 1); // a connection that never opened ends nothing
 
         rig.fake.answerOpen = true;
         rig.now += SimConnectNetworkClient::RetryIntervalMs;
+        const qsizetype before = rig.fake.received.size();
         QVERIFY(rig.connectAndActivate());
         QCOMPARE(rig.fake.connections, 3);
-        QCOMPARE(rig.fake.received.last().sendId, quint32(23)); // send ids start over per connection
+        // Send ids start over per connection: its open is 1, its set-up ends at 27.
+        QCOMPARE(rig.fake.received.at(before).sendId, quint32(1));
+        QCOMPARE(rig.fake.received.at(before + 26).sendId, quint32(27));
     }
 
     void messageSplitAtEveryByteDecodesTheSame()
@@ -278,6 +286,33 @@ private slots:
             << FakeMsfs::dataByTypeMessage(0, 0, 19, QByteArray(399, '\0')) << false;
         QTest::newRow("server closes mid-message") << le({440, 5, 9, 0, 1, 0}) << true;
     }
+    // Over the network as through the library: definition 1 with the
+    // autopilot and the controls, asked for after each sample, lands in the
+    // next record.
+    void autopilotAndControlsOverTheNetwork()
+    {
+        Rig rig;
+        rig.fake.variables["AUTOPILOT MASTER"] = 1.0;
+        rig.fake.variables["AILERON POSITION"] = -4096.0; // "position 16k": -0.25
+        rig.fake.variables["ELEVATOR POSITION"] = 16384.0;
+        rig.fake.variables["RUDDER POSITION"] = 0.0;
+        QVERIFY(rig.connectAndActivate());
+        // After the announcing sample: the next sample's request, then the controls'.
+        QVERIFY(rig.pollUntil([&] { return rig.fake.pending.size() == 2; }));
+        QCOMPARE(rig.fake.pending.at(0).requestId, quint32(0));
+        QCOMPARE(rig.fake.pending.at(1).requestId, quint32(1));
+        QCOMPARE(rig.fake.pending.at(1).defineId, quint32(1));
+        rig.fake.answer(); // a sample: its record knows nothing of the autopilot yet
+        QVERIFY(rig.pollUntil([&] { return rig.changed->size() == 1; }));
+        QVERIFY(!rig.last().autopilotEngaged);
+        rig.fake.answer(); // the controls
+        QVERIFY(rig.pollUntil([&] { return rig.fake.pending.size() >= 2; }));
+        rig.fake.answer(); // the next sample
+        QVERIFY(rig.pollUntil([&] { return rig.changed->size() == 2; }));
+        QVERIFY(rig.last().autopilotEngaged);
+        QCOMPARE(rig.last().controlPosition, (std::array<float, 3>{-0.25f, 1.0f, 0.0f}));
+    }
+
     // An exception (a variable this MSFS does not know, say) is said once,
     // naming the request, and the connection and the telemetry go on.
     void exceptionKeepsTheConnection()

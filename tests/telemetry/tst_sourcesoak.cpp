@@ -367,7 +367,7 @@ private slots:
         source.setClock(clock.function());
         Tally<TelemetrySourceXPlane, XPlaneTelemetry> tally(&source);
         source.poll();
-        QCOMPARE(xplane.waitForRequests(22).size(), 22);
+        QCOMPARE(xplane.waitForRequests(26).size(), 26);
         Holdings baseline;
 
         for (int cycle = 0; cycle < Cycles; ++cycle) {
@@ -386,7 +386,7 @@ private slots:
             source.poll();
             QCOMPARE(tally.ends, cycle + 1);
             QCOMPARE(tally.recordsThisRun, 2);
-            QCOMPARE(xplane.waitForRequests(22).size(), 22);
+            QCOMPARE(xplane.waitForRequests(26).size(), 26);
 
             const Holdings now = holdingsOf(&source);
             if (cycle == 0)

@@ -2,6 +2,7 @@
 #include "telemetrysourcemsfs.h"
 
 #include <QSignalSpy>
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cstring>
@@ -45,10 +46,16 @@ private slots:
         rig.sim->simulatorRunning = true;
         rig.source.poll();
         QCOMPARE(rig.sim->openCalls, 3);
-        QCOMPARE(rig.sim->definition.size(), 19);
+        // Definition 0, the sample, then definition 1 for trim and autopilot following.
+        QCOMPARE(rig.sim->definition.size(), 19 + 4);
         QCOMPARE(rig.sim->definition.first(), QStringLiteral("0|SIM ON GROUND|Bool|4|0|ffffffff"));
         QCOMPARE(rig.sim->definition.at(13), QStringLiteral("0|PROP MAX RPM PERCENT:1|percent|4|0|ffffffff"));
-        QCOMPARE(rig.sim->definition.last(), QStringLiteral("0|TITLE|-|9|0|ffffffff"));
+        QCOMPARE(rig.sim->definition.at(18), QStringLiteral("0|TITLE|-|9|0|ffffffff"));
+        QCOMPARE(rig.sim->definition.mid(19),
+                 (QStringList{QStringLiteral("1|AUTOPILOT MASTER|Bool|4|0|ffffffff"),
+                              QStringLiteral("1|AILERON POSITION|position 16k|4|0|ffffffff"),
+                              QStringLiteral("1|ELEVATOR POSITION|position 16k|4|0|ffffffff"),
+                              QStringLiteral("1|RUDDER POSITION|position 16k|4|0|ffffffff")}));
         QCOMPARE(rig.sim->subscriptions,
                  (QStringList{QStringLiteral("0:SimStart"), QStringLiteral("1:SimStop")}));
         QCOMPARE(rig.sim->requests, 1);
@@ -75,6 +82,41 @@ private slots:
         QCOMPARE(rig.changed.count(), 1);
         QCOMPARE(rig.last().airspeed, 180.0f);
         QCOMPARE(rig.sim->messages.size(), 1);
+    }
+
+    // Definition 1, asked for after each sample: the autopilot's master
+    // switch and the three controls' positions in "position 16k" units
+    // (16384 = full deflection), kept for the next record.
+    void autopilotAndControls()
+    {
+        MsfsRig rig;
+        rig.sim->queueSample(msfsSample());
+        rig.source.poll();
+        QCOMPARE(rig.sim->controlsRequests, 1);
+        // 40-byte header (size 72, version 4, id 9, request 1, object 1,
+        // definition 1, flags 0, entry 0, out of 1, 4 values), then four doubles:
+        // 1, 8192, -16384, 40000.
+        rig.sim->messages << QByteArray::fromHex("48000000" "04000000" "09000000" "01000000" "01000000"
+                                                 "01000000" "00000000" "00000000" "01000000" "04000000"
+                                                 "000000000000f03f" "000000000000c040" "000000000000d0c0"
+                                                 "000000000088e340");
+        rig.source.poll();
+        QCOMPARE(rig.changed.count(), 0); // kept, not a record of its own
+        rig.sim->queueSample(msfsSample());
+        rig.source.poll();
+        QCOMPARE(rig.changed.count(), 1);
+        QVERIFY(rig.last().autopilotEngaged);
+        QCOMPARE(rig.last().controlPosition, (std::array<float, 3>{0.5f, -1.0f, 1.0f})); // beyond full: full
+        QCOMPARE(rig.sim->controlsRequests, 2);
+        // A message of definition 1 cut short changes nothing.
+        rig.sim->messages << QByteArray::fromHex("40000000" "04000000" "09000000" "01000000" "01000000"
+                                                 "01000000" "00000000" "00000000" "01000000" "04000000"
+                                                 "0000000000000000" "0000000000000000" "0000000000000000");
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("controls message too short")));
+        rig.source.poll();
+        rig.sim->queueSample(msfsSample());
+        rig.source.poll();
+        QVERIFY(rig.last().autopilotEngaged);
     }
 
     void conversion_data()

@@ -35,6 +35,11 @@ const QStringList expectedDatarefs = {
     QStringLiteral("sim/aircraft/view/acf_ICAO[5]"),
     QStringLiteral("sim/aircraft/view/acf_ICAO[6]"),
     QStringLiteral("sim/aircraft/view/acf_ICAO[7]"),
+    // For trim and autopilot following.
+    QStringLiteral("sim/cockpit2/autopilot/servos_on"),
+    QStringLiteral("sim/cockpit2/controls/yoke_roll_ratio"),
+    QStringLiteral("sim/cockpit2/controls/yoke_pitch_ratio"),
+    QStringLiteral("sim/cockpit2/controls/yoke_heading_ratio"),
 };
 
 struct Rig
@@ -53,7 +58,7 @@ struct Rig
     void subscribe()
     {
         source->poll();
-        QCOMPARE(xplane.waitForRequests(22).size(), 22);
+        QCOMPARE(xplane.waitForRequests(26).size(), 26);
     }
     // Sends an answer and polls until the source has reacted.
     void deliver(const QByteArray &datagram)
@@ -83,7 +88,7 @@ private slots:
     {
         Rig rig;
         rig.source->poll();
-        const QList<FakeXPlane::Request> requests = rig.xplane.waitForRequests(22);
+        const QList<FakeXPlane::Request> requests = rig.xplane.waitForRequests(26);
         QStringList datarefs;
         QSet<qint32> indices;
         for (const FakeXPlane::Request &request : requests) {
@@ -93,7 +98,7 @@ private slots:
         }
         QCOMPARE(QSet<QString>(datarefs.begin(), datarefs.end()),
                  QSet<QString>(expectedDatarefs.begin(), expectedDatarefs.end()));
-        QCOMPARE(indices.size(), 22); // one index per dataref
+        QCOMPARE(indices.size(), 26); // one index per dataref
 
         // Searching: the subscription again about once a second, not every poll.
         rig.clock.now += 500;
@@ -101,7 +106,7 @@ private slots:
         QCOMPARE(rig.xplane.waitForRequests(1, 200).size(), 0);
         rig.clock.now += 500;
         rig.source->poll();
-        QCOMPARE(rig.xplane.waitForRequests(22).size(), 22);
+        QCOMPARE(rig.xplane.waitForRequests(26).size(), 26);
     }
 
     void activationAndEveryField()
@@ -148,6 +153,27 @@ private slots:
         QCOMPARE(rig.changes.count(), 1);
     }
 
+    // Trim and autopilot following: the autopilot's servos and the cockpit
+    // controls' positions, within -1..1.
+    void autopilotAndControls()
+    {
+        Rig rig;
+        rig.activate();
+        rig.deliver(rig.xplane.answer({{QStringLiteral("sim/cockpit2/autopilot/servos_on"), 1.0f},
+                                       {QStringLiteral("sim/cockpit2/controls/yoke_roll_ratio"), 0.125f},
+                                       {QStringLiteral("sim/cockpit2/controls/yoke_pitch_ratio"), -0.5f},
+                                       {QStringLiteral("sim/cockpit2/controls/yoke_heading_ratio"), 3.0f}}));
+        XPlaneTelemetry t = rig.last();
+        QVERIFY(t.autopilotEngaged);
+        QCOMPARE(t.controlPosition, (std::array<float, 3>{0.125f, -0.5f, 1.0f}));
+        rig.deliver(rig.xplane.answer({{QStringLiteral("sim/cockpit2/autopilot/servos_on"), 0.0f},
+                                       {QStringLiteral("sim/cockpit2/controls/yoke_pitch_ratio"),
+                                        std::numeric_limits<float>::quiet_NaN()}}));
+        t = rig.last();
+        QVERIFY(!t.autopilotEngaged);
+        QCOMPARE(t.controlPosition, (std::array<float, 3>{0.125f, 0.0f, 1.0f}));
+    }
+
     void touchdownAndAircraftChange()
     {
         Rig rig;
@@ -183,7 +209,7 @@ private slots:
         QCOMPARE(rig.last().airspeed, 0.0f); // the empty record first
         QCOMPARE(rig.last().gear, 0.0f);
         QVERIFY(!rig.source->isActive());
-        QCOMPARE(rig.xplane.waitForRequests(22).size(), 22);
+        QCOMPARE(rig.xplane.waitForRequests(26).size(), 26);
 
         // X-Plane back: a new detection.
         rig.deliver(rig.xplane.answer(rig.xplane.icao("C172")));
@@ -222,7 +248,7 @@ private slots:
         TelemetrySourceXPlane source(nullptr, *address);
         QSignalSpy changes(&source, &TelemetrySource::telemetrySourceChanged);
         source.poll();
-        QCOMPARE(xplane.waitForRequests(22).size(), 22);
+        QCOMPARE(xplane.waitForRequests(26).size(), 26);
         xplane.send(xplane.answer(xplane.icao("A20N")));
         QVERIFY(pollUntil([&] { source.poll(); }, [&] { return changes.count() == 1; }));
         QCOMPARE(changes.first().at(1).toString(), QStringLiteral("A20N"));
@@ -233,14 +259,14 @@ private slots:
         Rig rig;
         rig.activate();
         rig.source.reset();
-        const QList<FakeXPlane::Request> requests = rig.xplane.waitForRequests(22);
-        QCOMPARE(requests.size(), 22);
+        const QList<FakeXPlane::Request> requests = rig.xplane.waitForRequests(26);
+        QCOMPARE(requests.size(), 26);
         QSet<QString> datarefs;
         for (const FakeXPlane::Request &request : requests) {
             QCOMPARE(request.frequency, 0);
             datarefs << request.dataref;
         }
-        QCOMPARE(datarefs.size(), 22);
+        QCOMPARE(datarefs.size(), 26);
     }
 
     void badInput()

@@ -2,6 +2,7 @@
 
 #include "telemetrylogging.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 
@@ -39,6 +40,20 @@ constexpr Variable sampleVariables[] = {
     {"TITLE", nullptr, DataTypeString256},
 };
 static_assert(std::size(sampleVariables) == 19);
+
+// Data definition 1, the layout of ControlsSample.
+constexpr Variable controlsVariables[] = {
+    {"AUTOPILOT MASTER", "Bool", DataTypeFloat64},
+    {"AILERON POSITION", "position 16k", DataTypeFloat64},
+    {"ELEVATOR POSITION", "position 16k", DataTypeFloat64},
+    {"RUDDER POSITION", "position 16k", DataTypeFloat64},
+};
+
+// A control position of "position 16k" as -1..1.
+float controlPosition(double position16k)
+{
+    return std::clamp(finiteOrZero(position16k / 16384.0), -1.0f, 1.0f);
+}
 static_assert(offsetof(TelemetrySourceMSFS::Sample, verticalSpeed) == 136);
 static_assert(offsetof(TelemetrySourceMSFS::Sample, title) == 144);
 
@@ -72,6 +87,9 @@ bool TelemetrySourceMSFS::connectToSimulator()
     requestSample();
     simConnect().subscribeToSystemEvent(m_handle, EventSimStart, "SimStart");
     simConnect().subscribeToSystemEvent(m_handle, EventSimStop, "SimStop");
+    for (const Variable &v : controlsVariables)
+        simConnect().addToDataDefinition(m_handle, ControlsDefinitionId, v.name, v.units, v.type, 0.0f,
+                                         UnusedDatumId);
     return true;
 }
 
@@ -107,18 +125,35 @@ void TelemetrySourceMSFS::poll()
         break;
     }
     case RecvIdSimObjectDataByType: {
-        if (size < sizeof(RecvSimObjectData) + sizeof(Sample)) {
+        RecvSimObjectData header;
+        if (size < sizeof header) {
             qCWarning(lcTelemetry) << "SimConnect data message too short:" << size;
             break;
         }
-        RecvSimObjectData header;
         std::memcpy(&header, message, sizeof header);
+        const char *block = reinterpret_cast<const char *>(message) + sizeof header;
+        if (header.requestId == ControlsRequestId) {
+            if (size < sizeof header + sizeof(ControlsSample)) {
+                qCWarning(lcTelemetry) << "SimConnect controls message too short:" << size;
+                break;
+            }
+            ControlsSample controls;
+            std::memcpy(&controls, block, sizeof controls);
+            convert(controls);
+            break;
+        }
         if (header.requestId != RequestId)
             break;
+        if (size < sizeof header + sizeof(Sample)) {
+            qCWarning(lcTelemetry) << "SimConnect data message too short:" << size;
+            break;
+        }
         Sample sample;
-        std::memcpy(&sample, reinterpret_cast<const char *>(message) + sizeof header, sizeof sample);
+        std::memcpy(&sample, block, sizeof sample);
         handleSample(sample);
         requestSample();
+        simConnect().requestDataOnSimObjectType(m_handle, ControlsRequestId, ControlsDefinitionId, 0,
+                                                SimObjectTypeUser);
         break;
     }
     default:
@@ -136,6 +171,13 @@ void TelemetrySourceMSFS::handleSample(const Sample &sample)
     convert(sample);
     stamp(m_telemetry);
     emit telemetryChanged(m_telemetry);
+}
+
+void TelemetrySourceMSFS::convert(const ControlsSample &s)
+{
+    m_telemetry.autopilotEngaged = s.autopilotMaster > 0.0;
+    m_telemetry.controlPosition = {controlPosition(s.aileronPosition), controlPosition(s.elevatorPosition),
+                                   controlPosition(s.rudderPosition)};
 }
 
 void TelemetrySourceMSFS::convert(const Sample &s)

@@ -41,6 +41,14 @@ public:
         double verticalSpeed;
         char title[256];
     };
+    // The data block of one sample of data definition 1: the autopilot and the controls.
+    struct ControlsSample
+    {
+        double autopilotMaster;
+        double aileronPosition;  // position 16k: -16383..16384
+        double elevatorPosition;
+        double rudderPosition;
+    };
 #pragma pack(pop)
 
 signals:
@@ -56,13 +64,17 @@ private:
         DefinitionId = 0,
         RequestId = 0,
         EventSimStart = 0,
-        EventSimStop = 1
+        EventSimStop = 1,
+        // Beside the sample: what trim and autopilot following need.
+        ControlsDefinitionId = 1,
+        ControlsRequestId = 1
     };
 
     bool connectToSimulator();
     void requestSample();
     void handleSample(const Sample &sample);
     void convert(const Sample &sample);
+    void convert(const ControlsSample &sample);
     SimConnectApi &simConnect() const { return static_cast<SimConnectInput &>(input()).api(); }
 
     SimConnect::Handle m_handle = nullptr;
@@ -71,3 +83,4 @@ private:
 };
 
 static_assert(sizeof(TelemetrySourceMSFS::Sample) == 400);
+static_assert(sizeof(TelemetrySourceMSFS::ControlsSample) == 32);

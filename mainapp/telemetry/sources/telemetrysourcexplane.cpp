@@ -31,6 +31,12 @@ enum Dataref
     OnGround,
     IcaoFirst,
     IcaoLast = IcaoFirst + 7,
+    // For trim and autopilot following: whether the autopilot's servos fly,
+    // and where the cockpit's controls stand (they move with the autopilot).
+    ServosOn,
+    YokeRoll,
+    YokePitch,
+    YokeHeading,
     DatarefCount
 };
 
@@ -53,8 +59,17 @@ QByteArray datarefName(int index)
         "sim/flightmodel/failures/onground_any",
     };
     static_assert(std::size(names) == IcaoFirst);
+    static const char *const controls[] = {
+        "sim/cockpit2/autopilot/servos_on",
+        "sim/cockpit2/controls/yoke_roll_ratio",
+        "sim/cockpit2/controls/yoke_pitch_ratio",
+        "sim/cockpit2/controls/yoke_heading_ratio",
+    };
+    static_assert(std::size(controls) == DatarefCount - ServosOn);
     if (index < IcaoFirst)
         return names[index];
+    if (index >= ServosOn)
+        return controls[index - ServosOn];
     return "sim/aircraft/view/acf_ICAO[" + QByteArray::number(index - IcaoFirst) + ']';
 }
 
@@ -160,6 +175,14 @@ bool TelemetrySourceXPlane::decode(const QByteArray &datagram)
             break;
         case OnGround:
             updateOnGround(t, value != 0);
+            break;
+        case ServosOn:
+            t.autopilotEngaged = value != 0;
+            break;
+        case YokeRoll:
+        case YokePitch:
+        case YokeHeading:
+            t.controlPosition[std::size_t(index - YokeRoll)] = std::clamp(finiteOrZero(value), -1.0f, 1.0f);
             break;
         default:
             if (index >= IcaoFirst && index <= IcaoLast) {
