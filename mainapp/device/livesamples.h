@@ -19,6 +19,7 @@ struct LiveSample
     std::array<float, 3> spring{};
     std::array<float, 3> periodic{};
     std::array<float, 3> position{};
+    std::array<float, 3> centre{}; // where trim following centres each axis's springs
     bool joystick = false; // the joystick took this tick's report (axes 0, 1)
     bool rudder = false;   // the rudder did (axis 2)
     qint32 tickIntervalMs = 0;  // since the previous tick

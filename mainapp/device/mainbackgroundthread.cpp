@@ -5,6 +5,7 @@
 #include "dcstelemetryforcecalculator.h"
 #include "devicelogging.h"
 #include "effectsmetatypes.h"
+#include "trimfollowing.h"
 #include "msfstelemetryforcecalculator.h"
 #include "shturmoviktelemetryforcecalculator.h"
 #include "warthunderforcecalculator.h"
@@ -260,15 +261,38 @@ const Telemetry &MainBackgroundThread::selectedTelemetry() const
     return m_overrideTelemetry;
 }
 
+void MainBackgroundThread::followTrim(const Telemetry &telemetry)
+{
+    // The simulators whose own force feedback does not follow the trim; the
+    // others' trims take no part (the centre goes back to 0).
+    const AutopilotTelemetry *autopilot = nullptr;
+    if (m_source == Telemetry::TELEMETRY_SOURCE_MSFS)
+        autopilot = &m_msfsTelemetry;
+    else if (m_source == Telemetry::TELEMETRY_SOURCE_XPLANE)
+        autopilot = &m_xplaneTelemetry;
+    const bool follows = autopilot || m_source == Telemetry::TELEMETRY_SOURCE_NONE;
+    const float trims[Forces::AxisCount] = {telemetry.trimmerRoll, telemetry.trimmerPitch, telemetry.trimmerYaw};
+    for (int axis = 0; axis < Forces::AxisCount; ++axis) {
+        const auto i = std::size_t(axis);
+        const float target = follows ? TrimFollowing::target(m_settings[axis].trim_following, trims[axis],
+                                                             autopilot && autopilot->autopilotEngaged,
+                                                             autopilot ? autopilot->controlPosition[i] : 0.0f)
+                                     : 0.0f;
+        m_centre[i] = TrimFollowing::step(m_centre[i], target);
+    }
+}
+
 Forces MainBackgroundThread::calculateForces(PositionInput position)
 {
     Forces forces;
     const auto time = std::uint64_t(effectTime());
     const Telemetry &telemetry = selectedTelemetry();
+    followTrim(telemetry);
     const float positions[Forces::AxisCount] = {position.roll, position.pitch, position.yaw};
     for (int axis = 0; axis < Forces::AxisCount; ++axis) {
         AxisForces &axisForces = forces[axis];
-        m_commonCalculator->composeAxis(axisForces, axis, time, positions[axis], telemetry, m_settings);
+        m_commonCalculator->composeAxis(axisForces, axis, time, positions[axis], telemetry, m_settings,
+                                        m_centre[std::size_t(axis)]);
         switch (m_source) {
         case Telemetry::TELEMETRY_SOURCE_MSFS:
             m_msfsCalculator->addAxisForces(axisForces, axis, time);
@@ -368,6 +392,7 @@ void MainBackgroundThread::onTimout()
     sample = LiveSample();
     sample.timeMs = now;
     sample.position = {position.roll, position.pitch, position.yaw};
+    sample.centre = m_centre;
     sample.joystick = m_joystick != nullptr;
     sample.rudder = m_rudder != nullptr;
     if (sample.joystick)

@@ -156,6 +156,8 @@ private:
     bool readPosition(HidDevice *&device, int &failures, DeviceReports::Report &report);
     void write(HidDevice *device, const DeviceReports::Report &report);
     const Telemetry &selectedTelemetry() const;
+    // Moves each axis's centre one tick towards where trim and autopilot following want it.
+    void followTrim(const Telemetry &telemetry);
     void acceptLiveRecord(Telemetry::Source source, const Telemetry &record, qint64 inputStamp);
     // A value bounded to +-bound, not finite as 0; counts each one it had to change.
     float bounded(float value, float bound);
@@ -182,6 +184,9 @@ private:
 
     EffectsSettings m_settings;
     bool m_forcesEnabled = true;
+    // Where each axis's deflection springs pull to, -1..1: the trim or the
+    // autopilot's control position, reached at a bounded pace; 0 without trim following.
+    std::array<float, Forces::AxisCount> m_centre{};
     bool m_telemetryOverride = false;
     Telemetry::Source m_source = Telemetry::TELEMETRY_SOURCE_NONE;
     Telemetry m_overrideTelemetry;

@@ -31,6 +31,7 @@ constexpr std::array<EffectDescription, AxisEffectsWidget::EffectCount> kEffects
     {14, "Smart dampers"},
     {2, "GForce spring"},
     {3, "AOA spring"},
+    {15, "Trim and autopilot following"}, // type 16
 }};
 
 // Eleven evenly spaced points from (inMin, -100) to (inMax, 100).
@@ -69,7 +70,8 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget *parent)
                                                       m_ui->condor_shaker_label,
                                                       m_ui->smart_damper_label,
                                                       m_ui->g_force_spring_label,
-                                                      m_ui->aoa_spring_label};
+                                                      m_ui->aoa_spring_label,
+                                                      m_ui->trim_following_label};
     const std::array<EffectSettingsPanel *, EffectCount> panels = {m_ui->natural_airflow_widget,
                                                                    m_ui->simple_spring_widget,
                                                                    m_ui->elevator_weight_widget,
@@ -84,16 +86,17 @@ AxisEffectsWidget::AxisEffectsWidget(QWidget *parent)
                                                                    m_ui->condor_shaker_widget,
                                                                    m_ui->smart_damper_widget,
                                                                    m_ui->g_force_spring_widget,
-                                                                   m_ui->aoa_spring_widget};
+                                                                   m_ui->aoa_spring_widget,
+                                                                   m_ui->trim_following_widget};
 
-    for (int type = 0; type < EffectCount; ++type) {
-        const EffectDescription &description = kEffects[static_cast<std::size_t>(type)];
-        EffectEntry &effect = entry(type);
+    for (std::size_t index = 0; index < std::size_t(EffectCount); ++index) {
+        const EffectDescription &description = kEffects[index];
+        EffectEntry &effect = m_effectEntries[index];
         effect.order = description.order;
-        effect.type = type;
+        effect.type = index < std::size_t(EmptyPage) ? int(index) : EffectsProfile::EFFECT_TYPE_TRIM_FOLLOWING;
         effect.name = QString::fromLatin1(description.name);
-        effect.panel = panels[static_cast<std::size_t>(type)];
-        labels[static_cast<std::size_t>(type)]->setText(effect.name);
+        effect.panel = panels[index];
+        labels[index]->setText(effect.name);
         connect(effect.panel, &EffectSettingsPanel::settingsChanged, this,
                 &AxisEffectsWidget::moderateSettingsChange);
     }
@@ -152,9 +155,10 @@ void AxisEffectsWidget::setSettings(AxisEffectsSettings &settings)
         &settings.direct_x,         &settings.landing_jolt,   &settings.aoa_shaker,
         &settings.gear_shaker,      &settings.flaps_shaker,   &settings.airbrake_shaker,
         &settings.on_ground_shaker, &settings.il2_shaker,     &settings.condor_shaker,
-        &settings.smart_damper,     &settings.g_force_spring, &settings.aoa_spring};
-    for (int type = 0; type < EffectCount; ++type)
-        entry(type).settings = blocks[static_cast<std::size_t>(type)];
+        &settings.smart_damper,     &settings.g_force_spring, &settings.aoa_spring,
+        &settings.trim_following};
+    for (std::size_t index = 0; index < std::size_t(EffectCount); ++index)
+        m_effectEntries[index].settings = blocks[index];
 
     m_ui->natural_airflow_widget->setSettings(&settings.airflow_spring);
     m_ui->simple_spring_widget->setSettings(&settings.simple_spring);
@@ -171,6 +175,7 @@ void AxisEffectsWidget::setSettings(AxisEffectsSettings &settings)
     m_ui->smart_damper_widget->setSettings(&settings.smart_damper);
     m_ui->g_force_spring_widget->setSettings(&settings.g_force_spring);
     m_ui->aoa_spring_widget->setSettings(&settings.aoa_spring);
+    m_ui->trim_following_widget->setSettings(&settings.trim_following);
 }
 
 void AxisEffectsWidget::setEnabledEffects(const QSet<int> &effects)
@@ -346,6 +351,11 @@ void AxisEffectsWidget::on_g_force_spring_disable_button_clicked()
 void AxisEffectsWidget::on_aoa_spring_disble_button_clicked()
 {
     removeEffect(EffectsProfile::EFFECT_TYPE_AOA_SPRING);
+}
+
+void AxisEffectsWidget::on_trim_following_disable_button_clicked()
+{
+    removeEffect(EffectsProfile::EFFECT_TYPE_TRIM_FOLLOWING);
 }
 
 void AxisEffectsWidget::listClicked(QModelIndex index)

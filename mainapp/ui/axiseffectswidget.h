@@ -21,18 +21,20 @@ class AxisEffectsWidget;
 // panel per effect kind. Adding an effect is reported as a sudden change;
 // removing one or editing any value as a moderate change.
 //
-// Both item models keep all fifteen effects, one row each in selector order;
+// Both item models keep all sixteen effects, one row each in selector order;
 // rows are hidden and shown, never removed. Row data: the effect name
-// (display role) and its EffectsProfile::EffectType (EffectTypeRole).
+// (display role) and its EffectsProfile::EffectType (EffectTypeRole). The
+// page of an effect in effect_stack is its type: 0 to 14, then the empty
+// page (15), then trim following (16).
 class AxisEffectsWidget : public QWidget
 {
     Q_OBJECT
 
 public:
     static constexpr int EffectTypeRole = Qt::UserRole + 1;
-    static constexpr int EffectCount = 15;
+    static constexpr int EffectCount = 16;
     // Page of effect_stack shown while no effect is listed.
-    static constexpr int EmptyPage = EffectCount;
+    static constexpr int EmptyPage = 15;
 
     explicit AxisEffectsWidget(QWidget *parent = nullptr);
     ~AxisEffectsWidget() override;
@@ -71,6 +73,7 @@ private slots:
     void on_smart_damper_disable_button_clicked();
     void on_g_force_spring_disable_button_clicked();
     void on_aoa_spring_disble_button_clicked();
+    void on_trim_following_disable_button_clicked();
     void listClicked(QModelIndex index);
 
 private:
@@ -83,7 +86,9 @@ private:
         EffectSettingsPanel *panel = nullptr;
     };
 
-    EffectEntry &entry(int type) { return m_effectEntries[static_cast<std::size_t>(type)]; }
+    // Entries in type order; trim following (16) follows the fifteen first.
+    static std::size_t indexOf(int type) { return static_cast<std::size_t>(type < EmptyPage ? type : type - 1); }
+    EffectEntry &entry(int type) { return m_effectEntries[indexOf(type)]; }
     int typeAtRow(int row) const;
     void removeEffect(int type);
     void refreshLists();

@@ -14,7 +14,7 @@ void trim(LiveFigures::Series &series, double newest)
     if (keepFrom == 0)
         return;
     for (QList<double> *values :
-         {&series.time, &series.force, &series.spring, &series.periodic, &series.position})
+         {&series.time, &series.force, &series.spring, &series.periodic, &series.position, &series.centre})
         values->remove(0, keepFrom);
 }
 
@@ -39,7 +39,8 @@ void LiveFigures::add(const LiveBatch &batch)
             if (!(axis < 2 ? s.joystick : s.rudder)) {
                 if (!series.time.isEmpty() && !std::isnan(series.force.last())) {
                     series.time.append(t);
-                    for (QList<double> *values : {&series.force, &series.spring, &series.periodic, &series.position})
+                    for (QList<double> *values :
+                         {&series.force, &series.spring, &series.periodic, &series.position, &series.centre})
                         values->append(gap);
                 }
                 continue;
@@ -49,6 +50,7 @@ void LiveFigures::add(const LiveBatch &batch)
             series.spring.append(s.spring[std::size_t(axis)]);
             series.periodic.append(s.periodic[std::size_t(axis)]);
             series.position.append(s.position[std::size_t(axis)]);
+            series.centre.append(s.centre[std::size_t(axis)]);
         }
         m_timings.append({s.timeMs, s.tickIntervalMs, s.latencyMs, s.records});
     }

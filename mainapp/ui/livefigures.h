@@ -22,6 +22,7 @@ public:
         QList<double> spring;
         QList<double> periodic;
         QList<double> position;
+        QList<double> centre; // where trim following centres the springs
     };
 
     struct Second

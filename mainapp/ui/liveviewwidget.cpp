@@ -32,14 +32,17 @@ LiveViewWidget::LiveViewWidget(QWidget *parent)
         plot->setMinimumHeight(160);
         plot->plotLayout()->insertRow(0);
         plot->plotLayout()->addElement(0, 0, new QCPTextElement(plot, tr(axisTitles[axis])));
-        const std::array<std::pair<QString, QColor>, 4> graphs = {{{tr("Steady force"), QColor(31, 119, 180)},
+        const std::array<std::pair<QString, QColor>, 5> graphs = {{{tr("Steady force"), QColor(31, 119, 180)},
                                                                    {tr("Spring"), QColor(44, 160, 44)},
                                                                    {tr("Periodic"), QColor(214, 39, 40)},
-                                                                   {tr("Position"), QColor(127, 127, 127)}}};
-        for (int g = 0; g < 4; ++g) {
+                                                                   {tr("Position"), QColor(127, 127, 127)},
+                                                                   {tr("Centre (trim)"), QColor(148, 103, 189)}}};
+        for (int g = 0; g < 5; ++g) {
+            // Forces on the left axis; the position and the springs' centre on the right.
             QCPGraph *graph = g < 3 ? plot->addGraph() : plot->addGraph(plot->xAxis, plot->yAxis2);
             graph->setName(graphs[std::size_t(g)].first);
-            graph->setPen(QPen(graphs[std::size_t(g)].second, g == 3 ? 1.0 : 1.5, g == 3 ? Qt::DashLine : Qt::SolidLine));
+            graph->setPen(QPen(graphs[std::size_t(g)].second, g >= 3 ? 1.0 : 1.5,
+                               g == 3 ? Qt::DashLine : (g == 4 ? Qt::DotLine : Qt::SolidLine)));
         }
         plot->xAxis->setLabel(tr("Time (s)"));
         plot->yAxis->setLabel(tr("Force (kg)"));
@@ -114,6 +117,7 @@ void LiveViewWidget::redraw()
         setData(plot->graph(1), series.time, series.spring);
         setData(plot->graph(2), series.time, series.periodic);
         setData(plot->graph(3), series.time, series.position);
+        setData(plot->graph(4), series.time, series.centre);
         m_notes[std::size_t(axis)]->setVisible(!m_figures.hasDevice(axis));
         if (!series.time.isEmpty()) {
             const double newest = series.time.last();

@@ -61,15 +61,17 @@ QSet<int> ThreeAxisEffectsWidget::allowedEffects(int source)
     // own (3); War Thunder and Condor report no on-ground state (4, 9), and
     // Condor no gear or airbrakes (6, 8). The IL-2 and Condor shakers (10,
     // 11) compute nothing and are never offered. X-Plane feeds what MSFS
-    // does; on Linux it sends no DirectX force feedback to scale (3).
+    // does; on Linux it sends no DirectX force feedback to scale (3). Trim
+    // following (16) is for the simulators whose own force feedback does not
+    // follow the trim (MSFS, X-Plane) and for trying it by hand (none).
     static const QList<int> table[SourceCount] = {
-        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14}, // none
-        {0, 1, 2, 4, 5, 6, 7, 8, 9, 12, 13, 14},    // MSFS
-        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14}, // DCS
-        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14}, // IL-2
-        {0, 1, 2, 3, 5, 6, 7, 8, 12, 13, 14},       // War Thunder
-        {0, 1, 2, 3, 5, 7, 12, 13, 14},             // Condor 2
-        {0, 1, 2, 4, 5, 6, 7, 8, 9, 12, 13, 14},    // X-Plane
+        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14, 16}, // none
+        {0, 1, 2, 4, 5, 6, 7, 8, 9, 12, 13, 14, 16},    // MSFS
+        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14},     // DCS
+        {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14},     // IL-2
+        {0, 1, 2, 3, 5, 6, 7, 8, 12, 13, 14},           // War Thunder
+        {0, 1, 2, 3, 5, 7, 12, 13, 14},                 // Condor 2
+        {0, 1, 2, 4, 5, 6, 7, 8, 9, 12, 13, 14, 16},    // X-Plane
     };
     if (source < 0 || source >= SourceCount)
         source = 0;

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 using namespace DeviceReports;
 
@@ -721,6 +722,154 @@ private slots:
         // Switching to what it is already changes nothing.
         rig.worker->setForcesEnabled(true);
         QCOMPARE(switched.count(), 2);
+    }
+
+    // Trim following worked by hand: a deflection spring of out = -0.8 x in
+    // (kg per % of deflection) at 100 %, trim 50 %, strength 40 %: the
+    // centre's target is 50 x 40 / 100 / 100 = 0.2; it moves 0.01 a tick, so
+    // 0.1 after 10 ticks and 0.2 after 20, where it stays; the stick at 0.2
+    // then feels no force. "Reverse" mirrors it; off, it comes back at the
+    // same pace.
+    void trimFollowing()
+    {
+        Rig rig;
+        EffectsSettings settings = springSettings(-0.8f);
+        settings[1].trim_following = {{true, 40.0f}, false, false};
+        rig.joystick->setPosition(1, 0.2f);
+        rig.worker->changeSettingsModerately(settings);
+        rig.worker->enableTelemetryOverride();
+        Telemetry trimmed;
+        trimmed.trimmerPitch = 50;
+        rig.worker->overrideTelemetry(trimmed);
+        QSignalSpy batches(rig.worker.get(), &MainBackgroundThread::liveBatchReady);
+        const auto centre = [&] {
+            batches.clear();
+            QMetaObject::invokeMethod(rig.worker.get(), "emitLiveBatch", Qt::DirectConnection);
+            const LiveBatch b = batches.last().at(0).value<LiveBatch>();
+            return b.samples[b.count - 1].centre[1];
+        };
+        const auto elevatorForce = [&] { return floatAt(Rig::directControls(*rig.joystick).last(), 14); };
+        rig.tick(); // the devices open; the centre makes its first step
+        rig.now += 3000; // past the ramp
+        QCOMPARE(centre(), 0.01f);
+        rig.tick(9);
+        QCOMPARE(centre(), 0.1f);
+        QCOMPARE(elevatorForce(), 0.8f * 10.0f); // 10 % beyond the centre: pushed back with 8 kg
+        rig.tick(10);
+        QCOMPARE(centre(), 0.2f);
+        QVERIFY(std::fabs(elevatorForce()) < 1e-3f);
+        rig.tick(30);
+        QCOMPARE(centre(), 0.2f);
+        // The ailerons and the rudder have no trim following: their centre stays at 0.
+        QCOMPARE(batches.last().at(0).value<LiveBatch>().samples[0].centre[0], 0.0f);
+
+        settings[1].trim_following.reverse = true;
+        rig.worker->changeSettingsModerately(settings);
+        rig.tick(20);
+        QCOMPARE(centre(), 0.0f);
+        rig.tick(20);
+        QCOMPARE(centre(), -0.2f);
+        QCOMPARE(elevatorForce(), 0.8f * 40.0f); // 40 % beyond the centre: 32 kg
+
+        settings[1].trim_following.active = false;
+        rig.worker->changeSettingsModerately(settings);
+        rig.tick(10);
+        QCOMPARE(centre(), -0.1f);
+        rig.tick(10);
+        QCOMPARE(centre(), 0.0f);
+        QCOMPARE(elevatorForce(), 0.8f * 20.0f); // the plain spring again
+    }
+
+    // The autopilot: while it is engaged (and "autopilot" is set) the centre
+    // follows the control's position the simulator reports, then the trim
+    // again; a trim that is not finite counts as 0; another simulator, or the
+    // end of the telemetry, takes the centre back to 0.
+    void trimFollowingTheAutopilot()
+    {
+        Rig rig;
+        EffectsSettings settings = springSettings(-0.8f);
+        for (AxisEffectsSettings &axis : settings.axes)
+            axis.trim_following = {{true, 100.0f}, true, false};
+        rig.worker->changeSettingsModerately(settings);
+        QSignalSpy batches(rig.worker.get(), &MainBackgroundThread::liveBatchReady);
+        const auto centres = [&] {
+            batches.clear();
+            QMetaObject::invokeMethod(rig.worker.get(), "emitLiveBatch", Qt::DirectConnection);
+            const LiveBatch b = batches.last().at(0).value<LiveBatch>();
+            return b.samples[b.count - 1].centre;
+        };
+        rig.tick();
+        MSFSTelemetry msfs;
+        msfs.trimmerRoll = 10;
+        msfs.trimmerPitch = -30;
+        msfs.trimmerYaw = std::numeric_limits<float>::quiet_NaN();
+        msfs.controlPosition = {0.5f, 0.25f, -0.5f};
+        rig.worker->setMsfsTelemetry(msfs);
+        rig.tick(60);
+        QCOMPARE(centres(), (std::array<float, 3>{0.1f, -0.3f, 0.0f}));
+        msfs.autopilotEngaged = true;
+        rig.worker->setMsfsTelemetry(msfs);
+        rig.tick(60);
+        QCOMPARE(centres(), (std::array<float, 3>{0.5f, 0.25f, -0.5f}));
+        msfs.autopilotEngaged = false;
+        rig.worker->setMsfsTelemetry(msfs);
+        rig.tick(60);
+        QCOMPARE(centres(), (std::array<float, 3>{0.1f, -0.3f, 0.0f}));
+
+        // X-Plane the same way.
+        XPlaneTelemetry xplane;
+        xplane.trimmerPitch = 20;
+        xplane.autopilotEngaged = true;
+        xplane.controlPosition = {0.0f, -0.4f, 0.0f};
+        rig.worker->setXPlaneTelemetry(xplane);
+        rig.tick(100);
+        QCOMPARE(centres()[1], -0.4f);
+
+        // DCS takes over: its own force feedback follows its trim; back to 0.
+        DCSTelemetry dcs;
+        dcs.trimmerPitch = 80;
+        rig.worker->setDcsTelemetry(dcs);
+        rig.tick(39);
+        QVERIFY(std::fabs(centres()[1] - -0.01f) < 1e-5f);
+        rig.tick();
+        QCOMPARE(centres()[1], 0.0f);
+    }
+
+    // A profile without trim following, and one with it inactive, write the
+    // very same reports for the same telemetry as before it existed.
+    void inactiveTrimFollowingChangesNothing()
+    {
+        QList<QList<Report>> runs;
+        for (const bool present : {false, true}) {
+            Rig rig;
+            EffectsSettings settings = springSettings(-0.8f);
+            for (AxisEffectsSettings &axis : settings.axes) {
+                axis.airflow_spring = {{true, 80.0f}, 60.0f, 40.0f, 50.0f, 30.0f, {}, 500.0f, 1000.0f};
+                axis.airflow_spring.setAttenuation(500.0f, 1000.0f);
+                if (present)
+                    axis.trim_following = {{false, 80.0f}, true, true};
+            }
+            rig.joystick->setPosition(0, -0.3f);
+            rig.joystick->setPosition(1, 0.6f);
+            rig.worker->changeSettingsModerately(settings);
+            rig.tick();
+            MSFSTelemetry msfs;
+            msfs.airspeed = 320;
+            msfs.propAirflow = 70;
+            msfs.trimmerPitch = 40;
+            msfs.trimmerRoll = -20;
+            msfs.autopilotEngaged = true;
+            msfs.controlPosition = {0.3f, 0.3f, 0.3f};
+            rig.worker->setMsfsTelemetry(msfs);
+            for (int i = 0; i < 300; ++i) {
+                rig.now += 10;
+                rig.tick();
+            }
+            runs << Rig::directControls(*rig.joystick);
+        }
+        QCOMPARE(runs[0].size(), runs[1].size());
+        QCOMPARE(runs[0], runs[1]);
+        QVERIFY(floatAt(runs[0].last(), 14) != 0.0f);
     }
 };
 

@@ -319,7 +319,7 @@ private slots:
             }
             QTest::qWait(20);
         }
-        QVERIFY2(indices.size() == 22, qPrintable(QString::number(indices.size())));
+        QVERIFY2(indices.size() == 26, qPrintable(QString::number(indices.size())));
         while (xplane.hasPendingDatagrams())
             xplane.readDatagram(nullptr, 0);
         ::kill(pid_t(process.processId()), SIGTERM);
@@ -337,7 +337,7 @@ private slots:
                     unsubscribed.insert(request.mid(13).split('\0').first());
             }
         }
-        QCOMPARE(unsubscribed.size(), 22);
+        QCOMPARE(unsubscribed.size(), 26);
     }
 
     // MSFS reached over TCP at the address of SimConnect.cfg in the data
@@ -364,7 +364,7 @@ private slots:
         startVantrell(process,
                       {QStringLiteral("--virtual-devices"), QStringLiteral("--device-log"), logPath});
         QTRY_VERIFY_WITH_TIMEOUT(!readLog(logPath).isEmpty(), 20000);
-        QTRY_VERIFY_WITH_TIMEOUT(msfs.definition.size() == 19 && msfs.subscriptions.size() == 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(msfs.definition.size() == 23 && msfs.subscriptions.size() == 2, 10000);
         QTest::qWait(3500); // the ramp of 2 s after the profile loads
         msfs.write(FakeMsfs::quitMessage());
         msfs.disconnectClient();

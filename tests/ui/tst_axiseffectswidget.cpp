@@ -7,6 +7,7 @@
 #include "uitestsupport.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QListView>
@@ -188,6 +189,43 @@ private slots:
         QTest::mouseClick(editor.child("activate_effect_button"), Qt::LeftButton);
         QCOMPARE(sudden.size(), 2);
         QVERIFY(editor.axis == before);
+    }
+
+    // Trim and autopilot following: last in the selector where allowed, on a
+    // page of its own after the empty one (16), its panel writing its flags;
+    // removed like any other.
+    void trimFollowingPage()
+    {
+        Editor editor;
+        QVERIFY(!editor.selectorTypes().contains(P::EFFECT_TYPE_TRIM_FOLLOWING)); // not in this set
+        QSet<int> withTrim = elevatorSet();
+        withTrim.insert(P::EFFECT_TYPE_TRIM_FOLLOWING);
+        editor.widget.setEnabledEffects(withTrim);
+        QCOMPARE(editor.selectorTypes().size(), 14);
+        QCOMPARE(editor.selectorTypes().last(), static_cast<int>(P::EFFECT_TYPE_TRIM_FOLLOWING));
+        QCOMPARE(editor.combo()->itemText(editor.rowOf(P::EFFECT_TYPE_TRIM_FOLLOWING)),
+                 QStringLiteral("Trim and autopilot following"));
+        QCOMPARE(editor.page(), 15); // "Select effect from the list."
+
+        QSignalSpy moderate(&editor.widget, &AxisEffectsWidget::moderateSettingsChange);
+        editor.add(P::EFFECT_TYPE_TRIM_FOLLOWING);
+        QVERIFY(editor.axis.trim_following.active);
+        QCOMPARE(editor.page(), 16);
+        QCOMPARE(editor.child<QStackedWidget>("effect_stack")->currentWidget()->objectName(),
+                 QStringLiteral("trim_following_page"));
+        auto *panel = editor.child<QWidget>("trim_following_widget");
+        panel->findChild<QSpinBox *>(QStringLiteral("total_effect_strength"))->setValue(40);
+        panel->findChild<QCheckBox *>(QStringLiteral("autopilot"))->click();
+        QCOMPARE(editor.axis.trim_following, (TrimFollowingSettings{{true, 40.0f}, true, false}));
+        QCOMPARE(moderate.size(), 2);
+
+        editor.child("trim_following_disable_button")->click();
+        QVERIFY(!editor.axis.trim_following.active);
+        QCOMPARE(editor.page(), 15);
+        // Not allowed any more (another simulator's profile): switched off.
+        editor.add(P::EFFECT_TYPE_TRIM_FOLLOWING);
+        editor.widget.setEnabledEffects(elevatorSet());
+        QVERIFY(!editor.axis.trim_following.active);
     }
 
     void removingEffects()

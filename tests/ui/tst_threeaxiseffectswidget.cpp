@@ -75,14 +75,18 @@ class TestThreeAxisEffectsWidget : public QObject
 private slots:
     void allowedEffectsPerSource()
     {
-        QCOMPARE(ThreeAxisEffectsWidget::allowedEffects(0).size(), 13);
+        QCOMPARE(ThreeAxisEffectsWidget::allowedEffects(0).size(), 14);
         QVERIFY(
             !ThreeAxisEffectsWidget::allowedEffects(1).contains(EffectsProfile::EFFECT_TYPE_DIRECT_X_FFB));
         QVERIFY(
             !ThreeAxisEffectsWidget::allowedEffects(4).contains(EffectsProfile::EFFECT_TYPE_LANDING_JOLT));
         QCOMPARE(ThreeAxisEffectsWidget::allowedEffects(5), (QSet<int>{0, 1, 2, 3, 5, 7, 12, 13, 14}));
         // X-Plane: everything its fields feed (gear, airbrake, on ground, sideslip), no DirectX.
-        QCOMPARE(ThreeAxisEffectsWidget::allowedEffects(6), (QSet<int>{0, 1, 2, 4, 5, 6, 7, 8, 9, 12, 13, 14}));
+        QCOMPARE(ThreeAxisEffectsWidget::allowedEffects(6), (QSet<int>{0, 1, 2, 4, 5, 6, 7, 8, 9, 12, 13, 14, 16}));
+        // Trim and autopilot following: MSFS, X-Plane and no simulator only.
+        for (int source = 0; source < 7; ++source)
+            QCOMPARE(ThreeAxisEffectsWidget::allowedEffects(source).contains(EffectsProfile::EFFECT_TYPE_TRIM_FOLLOWING),
+                     source == 0 || source == 1 || source == 6);
         for (int source = 0; source < 7; ++source) {
             QVERIFY(!ThreeAxisEffectsWidget::allowedEffects(source).contains(
                 EffectsProfile::EFFECT_TYPE_IL2_SHAKING));
