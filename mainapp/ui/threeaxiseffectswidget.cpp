@@ -123,7 +123,8 @@ void ThreeAxisEffectsWidget::readProfiles()
         m_profileListModel->appendRow(item);
     }
     m_ui->profile_combo->setCurrentIndex(-1);
-    if (m_unmatchedSource != Telemetry::TELEMETRY_SOURCE_NONE && hasProfileFor(m_unmatchedSource, m_unmatchedModule))
+    if (m_unmatchedSource != Telemetry::TELEMETRY_SOURCE_NONE &&
+        hasProfileFor(m_unmatchedSource, m_unmatchedModule))
         setUnmatchedAircraft(Telemetry::TELEMETRY_SOURCE_NONE, QString());
 }
 
@@ -214,9 +215,10 @@ void ThreeAxisEffectsWidget::activateMatchingProfile(Telemetry::Source source, c
 
 bool ThreeAxisEffectsWidget::hasProfileFor(Telemetry::Source source, const QString &flightModule) const
 {
-    return std::any_of(m_profileIndex.cbegin(), m_profileIndex.cend(), [&](const EffectsProfileMetadata &metadata) {
-        return metadata.flight_data_source == source && metadata.flight_module == flightModule;
-    });
+    return std::any_of(
+        m_profileIndex.cbegin(), m_profileIndex.cend(), [&](const EffectsProfileMetadata &metadata) {
+            return metadata.flight_data_source == source && metadata.flight_module == flightModule;
+        });
 }
 
 // Said after every activation, even when unchanged: a notice that was put
@@ -233,7 +235,8 @@ bool ThreeAxisEffectsWidget::createProfileFromTemplate(const QString &templatePa
 {
     const EffectsProfileMetadata metadata{source, flightModule, QString()};
     EffectsProfile profile;
-    if (!ProfileTemplates::profileFromTemplate(profile, templatePath, metadata, allowedEffects(source), error))
+    if (!ProfileTemplates::profileFromTemplate(profile, templatePath, metadata, allowedEffects(source),
+                                               error))
         return false;
     const QString fileName = profileFileName(metadata);
     if (!writeNewProfileFile(profile, profilePath(fileName), error))
@@ -251,4 +254,7 @@ void ThreeAxisEffectsWidget::enableProfileActivation()
 void ThreeAxisEffectsWidget::disableProfileActivation()
 {
     m_autoActivationEnabled = false;
+    // The pilot now chooses profiles by hand: no aircraft is left unmatched.
+    if (m_unmatchedSource != Telemetry::TELEMETRY_SOURCE_NONE)
+        setUnmatchedAircraft(Telemetry::TELEMETRY_SOURCE_NONE, QString());
 }

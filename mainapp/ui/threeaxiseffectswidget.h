@@ -56,7 +56,7 @@ signals:
     // After each automatic activation: the reported aircraft for which no
     // profile was found, or source NONE when a profile was found, the source
     // is none, or activation is off. NONE again once the list holds a profile
-    // for that aircraft.
+    // for that aircraft, or when activation is switched off.
     void unmatchedAircraftChanged(Telemetry::Source source, QString flightModule);
 
 public slots:

@@ -272,10 +272,14 @@ private slots:
 
         page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_NONE, QString());
         QCOMPARE(saidLast(), none);
-        page.widget.disableProfileActivation();
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+        page.widget.disableProfileActivation(); // the pilot chooses by hand from now on
+        QCOMPARE(saidLast(), none);
         page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
         QCOMPARE(saidLast(), none);
+        const qsizetype whileOff = said.count();
         page.widget.enableProfileActivation();
+        QCOMPARE(said.count(), whileOff); // switching on does not re-run a detection
 
         page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
         QCOMPARE(saidLast(), a10);
@@ -302,13 +306,14 @@ private slots:
         Workspace ws;
         Page page;
         QSignalSpy said(&page.widget, &ThreeAxisEffectsWidget::unmatchedAircraftChanged);
-        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_CONDOR, QStringLiteral("Generic glider"));
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_CONDOR,
+                                            QStringLiteral("Generic glider"));
         QCOMPARE(said.last().at(0).value<Telemetry::Source>(), Telemetry::TELEMETRY_SOURCE_CONDOR);
 
         QString error;
-        QVERIFY2(page.widget.createProfileFromTemplate(QStringLiteral(KESTROX_TEMPLATES_SOURCE_DIR "/glider.json"),
-                                                       Telemetry::TELEMETRY_SOURCE_CONDOR,
-                                                       QStringLiteral("Generic glider"), &error),
+        QVERIFY2(page.widget.createProfileFromTemplate(
+                     QStringLiteral(KESTROX_TEMPLATES_SOURCE_DIR "/glider.json"),
+                     Telemetry::TELEMETRY_SOURCE_CONDOR, QStringLiteral("Generic glider"), &error),
                  qPrintable(error));
         const QString path = QStringLiteral("effect_profiles/CONDOR2_Generic_glider.json");
         EffectsProfile written;
@@ -321,19 +326,21 @@ private slots:
         QCOMPARE(page.games->currentIndex(), 5);
         QCOMPARE(page.sudden.count(), 1);
         // What was sent is what was written (the active effects; the rest is not in the file).
-        QCOMPARE(settingsToJson(page.sudden.last().at(0).value<EffectsSettings>()), settingsToJson(written.settings));
+        QCOMPARE(settingsToJson(page.sudden.last().at(0).value<EffectsSettings>()),
+                 settingsToJson(written.settings));
         QCOMPARE(said.last().at(0).value<Telemetry::Source>(), Telemetry::TELEMETRY_SOURCE_NONE);
 
-        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_CONDOR, QStringLiteral("Generic glider"));
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_CONDOR,
+                                            QStringLiteral("Generic glider"));
         QCOMPARE(page.sudden.count(), 2);
 
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray before = file.readAll();
         file.close();
-        QVERIFY(!page.widget.createProfileFromTemplate(QStringLiteral(KESTROX_TEMPLATES_SOURCE_DIR "/jet.json"),
-                                                        Telemetry::TELEMETRY_SOURCE_CONDOR,
-                                                        QStringLiteral("Generic glider"), &error));
+        QVERIFY(!page.widget.createProfileFromTemplate(
+            QStringLiteral(KESTROX_TEMPLATES_SOURCE_DIR "/jet.json"), Telemetry::TELEMETRY_SOURCE_CONDOR,
+            QStringLiteral("Generic glider"), &error));
         QCOMPARE(error, path + QStringLiteral(" already exists"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);
