@@ -75,10 +75,11 @@ struct Options
                               QStringLiteral("on|off|toggle")};
     QCommandLineOption newProfile{
         QStringLiteral("new-profile"),
-        QStringLiteral("Followed by SOURCE MODULE TEMPLATE: make the profile of aircraft MODULE (as the simulator "
-                       "reports it) of SOURCE (MSFS, DCS, IL2, WARTHUNDER, CONDOR2 or XPLANE) from TEMPLATE (jet, "
-                       "propeller, glider or warthunder) in the profile folder, then exit. An existing profile is "
-                       "never overwritten.")};
+        QStringLiteral(
+            "Followed by SOURCE MODULE TEMPLATE: make the profile of aircraft MODULE (as the simulator "
+            "reports it) of SOURCE (MSFS, DCS, IL2, WARTHUNDER, CONDOR2 or XPLANE) from TEMPLATE (jet, "
+            "propeller, glider or warthunder) in the profile folder, then exit. An existing profile is "
+            "never overwritten.")};
 
     // The options that start the window, and those of the set-up command.
     QList<const QCommandLineOption *> window() const
@@ -135,13 +136,13 @@ std::optional<SimulatorSetupOptions::Simulator> simulatorNamed(const QString &na
 // The simulators by the names --new-profile takes, any case.
 std::optional<int> profileSourceNamed(const QString &name)
 {
-    static const QList<std::pair<QString, int>> names = {{QStringLiteral("MSFS"), Telemetry::TELEMETRY_SOURCE_MSFS},
-                                                         {QStringLiteral("DCS"), Telemetry::TELEMETRY_SOURCE_DCS},
-                                                         {QStringLiteral("IL2"), Telemetry::TELEMETRY_SOURCE_IL2},
-                                                         {QStringLiteral("WARTHUNDER"),
-                                                          Telemetry::TELEMETRY_SOURCE_WARTHUNDER},
-                                                         {QStringLiteral("CONDOR2"), Telemetry::TELEMETRY_SOURCE_CONDOR},
-                                                         {QStringLiteral("XPLANE"), Telemetry::TELEMETRY_SOURCE_XPLANE}};
+    static const QList<std::pair<QString, int>> names = {
+        {QStringLiteral("MSFS"), Telemetry::TELEMETRY_SOURCE_MSFS},
+        {QStringLiteral("DCS"), Telemetry::TELEMETRY_SOURCE_DCS},
+        {QStringLiteral("IL2"), Telemetry::TELEMETRY_SOURCE_IL2},
+        {QStringLiteral("WARTHUNDER"), Telemetry::TELEMETRY_SOURCE_WARTHUNDER},
+        {QStringLiteral("CONDOR2"), Telemetry::TELEMETRY_SOURCE_CONDOR},
+        {QStringLiteral("XPLANE"), Telemetry::TELEMETRY_SOURCE_XPLANE}};
     for (const auto &[known, source] : names)
         if (name.toUpper() == known)
             return source;
@@ -149,9 +150,11 @@ std::optional<int> profileSourceNamed(const QString &name)
 }
 
 // --new-profile SOURCE MODULE TEMPLATE, with only --user-data-folder beside it.
-CommandLine newProfileCommand(const Options &o, const QCommandLineParser &parser, const QStringList &arguments)
+CommandLine newProfileCommand(const Options &o, const QCommandLineParser &parser,
+                              const QStringList &arguments)
 {
-    const QString form = QStringLiteral("--new-profile expects SOURCE MODULE TEMPLATE, as --new-profile DCS F-16C_50 jet");
+    const QString form =
+        QStringLiteral("--new-profile expects SOURCE MODULE TEMPLATE, as --new-profile DCS F-16C_50 jet");
     QList<const QCommandLineOption *> others = o.window() + o.setup();
     others << &o.setupSimulator << &o.forces;
     for (const QCommandLineOption *option : std::as_const(others)) {
@@ -166,8 +169,9 @@ CommandLine newProfileCommand(const Options &o, const QCommandLineParser &parser
     const auto source = profileSourceNamed(values[0]);
     if (!source)
         return usageError(
-            QStringLiteral("unknown simulator \"%1\" for --new-profile; expected MSFS, DCS, IL2, WARTHUNDER, CONDOR2 "
-                           "or XPLANE")
+            QStringLiteral(
+                "unknown simulator \"%1\" for --new-profile; expected MSFS, DCS, IL2, WARTHUNDER, CONDOR2 "
+                "or XPLANE")
                 .arg(values[0]));
     if (values[2].isEmpty())
         return usageError(form);

@@ -11,5 +11,5 @@
 // the effects the source allows. Prints one line and returns 0 when it was
 // written; 1 when it was not: the file exists (never overwritten), it cannot
 // be written, or no templates are installed; 2 when no template has that kind.
-int runNewProfileCommand(const NewProfileRequest &request, const QStringList &templateFolders, QTextStream &out,
-                         QTextStream &err);
+int runNewProfileCommand(const NewProfileRequest &request, const QStringList &templateFolders,
+                         QTextStream &out, QTextStream &err);

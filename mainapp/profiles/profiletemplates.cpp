@@ -32,8 +32,8 @@ std::array<SimpleEffectSettings *, 15> effectsById(AxisEffectsSettings &axis)
 
 int offerRank(const QString &kind, int source)
 {
-    static const QStringList order = {QStringLiteral("jet"), QStringLiteral("propeller"), QStringLiteral("glider"),
-                                      QStringLiteral("warthunder")};
+    static const QStringList order = {QStringLiteral("jet"), QStringLiteral("propeller"),
+                                      QStringLiteral("glider"), QStringLiteral("warthunder")};
     if (kind == fittingKind(source))
         return -1;
     const qsizetype known = order.indexOf(kind);
@@ -77,7 +77,8 @@ QList<Template> find(const QStringList &folders, int source)
                 continue;
             EffectsProfile profile;
             if (!readProfileFile(profile, file.absoluteFilePath())) {
-                qCWarning(lcProfiles) << "template" << file.absoluteFilePath() << "is not a profile; left out";
+                qCWarning(lcProfiles)
+                    << "template" << file.absoluteFilePath() << "is not a profile; left out";
                 continue;
             }
             kinds.insert(kind);

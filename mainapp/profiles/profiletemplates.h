@@ -24,7 +24,8 @@ struct Template
 // given (KESTROX_TEMPLATES_DIR); else installed relative to the program
 // (../share/kestrox/templates), beside it in the build tree (templates), then
 // kestrox/templates in each system data folder.
-QStringList foldersFor(const QString &programDir, const QStringList &dataFolders, const QString &templatesDir);
+QStringList foldersFor(const QString &programDir, const QStringList &dataFolders,
+                       const QString &templatesDir);
 // The folders of the running program (its directory needs the application object).
 QStringList systemFolders();
 

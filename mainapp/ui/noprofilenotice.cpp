@@ -26,7 +26,8 @@ QString aircraftText(Telemetry::Source source, const QString &flightModule)
 
 } // namespace
 
-NoProfileNotice::NoProfileNotice(QMainWindow *window, ThreeAxisEffectsWidget *effects, QStringList templateFolders)
+NoProfileNotice::NoProfileNotice(QMainWindow *window, ThreeAxisEffectsWidget *effects,
+                                 QStringList templateFolders)
     : QObject(window), m_window(window), m_effects(effects), m_templateFolders(std::move(templateFolders)),
       m_label(new QLabel(window)), m_button(new QPushButton(tr("Create from template\u2026"), window))
 {
@@ -88,26 +89,27 @@ void NoProfileNotice::offerTemplates()
     m_chooser->setAttribute(Qt::WA_DeleteOnClose);
     m_chooser->setWindowModality(Qt::WindowModal);
     // The aircraft asked about, whatever the simulator reports meanwhile.
-    connect(m_chooser, &QDialog::accepted, this,
-            [this, dialog = m_chooser.data(), source = m_source, module = m_flightModule] {
-                const ProfileTemplates::Template chosen = dialog->chosenTemplate();
-                if (chosen.path.isEmpty())
-                    return;
-                const QString fileName = profileFileName({source, module, QString()});
-                QString error;
-                if (m_effects->createProfileFromTemplate(chosen.path, source, module, &error)) {
-                    qCInfo(lcUi).noquote() << "profile" << fileName << "created from the template" << chosen.kind;
-                    return;
-                }
-                if (QFileInfo::exists(profileDirectoryName() + QLatin1Char('/') + fileName)) {
-                    say(tr("No profile was created: a profile file named %1 already exists.").arg(fileName),
-                        tr("Profiles are never overwritten. Load it from the profile list to see what it holds; "
-                           "to make a profile for %1, rename or move that file first.")
-                            .arg(aircraftText(source, module)));
-                } else {
-                    say(tr("No profile was created."), error);
-                }
-            });
+    connect(
+        m_chooser, &QDialog::accepted, this,
+        [this, dialog = m_chooser.data(), source = m_source, module = m_flightModule] {
+            const ProfileTemplates::Template chosen = dialog->chosenTemplate();
+            if (chosen.path.isEmpty())
+                return;
+            const QString fileName = profileFileName({source, module, QString()});
+            QString error;
+            if (m_effects->createProfileFromTemplate(chosen.path, source, module, &error)) {
+                qCInfo(lcUi).noquote() << "profile" << fileName << "created from the template" << chosen.kind;
+                return;
+            }
+            if (QFileInfo::exists(profileDirectoryName() + QLatin1Char('/') + fileName)) {
+                say(tr("No profile was created: a profile file named %1 already exists.").arg(fileName),
+                    tr("Profiles are never overwritten. Load it from the profile list to see what it holds; "
+                       "to make a profile for %1, rename or move that file first.")
+                        .arg(aircraftText(source, module)));
+            } else {
+                say(tr("No profile was created."), error);
+            }
+        });
     m_chooser->open();
 }
 
@@ -115,7 +117,8 @@ void NoProfileNotice::say(const QString &text, const QString &details)
 {
     if (m_message)
         m_message->close();
-    m_message = new QMessageBox(QMessageBox::Warning, tr("Create from template"), text, QMessageBox::Ok, m_window);
+    m_message =
+        new QMessageBox(QMessageBox::Warning, tr("Create from template"), text, QMessageBox::Ok, m_window);
     m_message->setObjectName(QStringLiteral("create_from_template_failed"));
     m_message->setInformativeText(details);
     m_message->setAttribute(Qt::WA_DeleteOnClose);

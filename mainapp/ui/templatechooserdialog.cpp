@@ -26,10 +26,10 @@ TemplateChooserDialog::TemplateChooserDialog(const QList<ProfileTemplates::Templ
     m_list->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_list->setSpacing(2);
     for (const ProfileTemplates::Template &entry : templates) {
-        auto *item = new QListWidgetItem(entry.description.isEmpty()
-                                             ? entry.kind
-                                             : QStringLiteral("%1 \u2014 %2").arg(entry.kind, entry.description),
-                                         m_list);
+        auto *item = new QListWidgetItem(
+            entry.description.isEmpty() ? entry.kind
+                                        : QStringLiteral("%1 \u2014 %2").arg(entry.kind, entry.description),
+            m_list);
         item->setToolTip(entry.path);
     }
     m_list->setCurrentRow(0);

@@ -175,23 +175,33 @@ private slots:
         QTest::addColumn<bool>("userDataFolder");
         QTest::newRow("DCS") << QStringList{QStringLiteral("--new-profile"), QStringLiteral("DCS"),
                                             QStringLiteral("F-16C_50"), QStringLiteral("jet")}
-                             << 2 << "F-16C_50" << "jet" << false;
+                             << 2 << "F-16C_50"
+                             << "jet" << false;
         QTest::newRow("IL-2, a module with a blank, the data folder")
-            << QStringList{QStringLiteral("--user-data-folder"), QStringLiteral("--new-profile"), QStringLiteral("il2"),
-                           QStringLiteral("Generic warbird"), QStringLiteral("propeller")}
-            << 3 << "Generic warbird" << "propeller" << true;
+            << QStringList{QStringLiteral("--user-data-folder"), QStringLiteral("--new-profile"),
+                           QStringLiteral("il2"), QStringLiteral("Generic warbird"),
+                           QStringLiteral("propeller")}
+            << 3 << "Generic warbird"
+            << "propeller" << true;
         QTest::newRow("MSFS") << QStringList{QStringLiteral("--new-profile"), QStringLiteral("Msfs"),
                                              QStringLiteral("Cessna 172"), QStringLiteral("propeller")}
-                              << 1 << "Cessna 172" << "propeller" << false;
-        QTest::newRow("War Thunder") << QStringList{QStringLiteral("--new-profile"), QStringLiteral("WARTHUNDER"),
-                                                    QStringLiteral("Generic warbird"), QStringLiteral("warthunder")}
-                                     << 4 << "Generic warbird" << "warthunder" << false;
+                              << 1 << "Cessna 172"
+                              << "propeller" << false;
+        QTest::newRow("War Thunder") << QStringList{QStringLiteral("--new-profile"),
+                                                    QStringLiteral("WARTHUNDER"),
+                                                    QStringLiteral("Generic warbird"),
+                                                    QStringLiteral("warthunder")}
+                                     << 4 << "Generic warbird"
+                                     << "warthunder" << false;
         QTest::newRow("Condor 2") << QStringList{QStringLiteral("--new-profile"), QStringLiteral("CONDOR2"),
                                                  QStringLiteral("Generic glider"), QStringLiteral("glider")}
-                                  << 5 << "Generic glider" << "glider" << false;
-        QTest::newRow("X-Plane, no module") << QStringList{QStringLiteral("--new-profile"), QStringLiteral("XPLANE"),
-                                                           QString(), QStringLiteral("propeller")}
-                                            << 6 << "" << "propeller" << false;
+                                  << 5 << "Generic glider"
+                                  << "glider" << false;
+        QTest::newRow("X-Plane, no module")
+            << QStringList{QStringLiteral("--new-profile"), QStringLiteral("XPLANE"), QString(),
+                           QStringLiteral("propeller")}
+            << 6 << ""
+            << "propeller" << false;
     }
     void newProfileCommand()
     {
@@ -269,12 +279,15 @@ private slots:
         QTest::newRow("new profile, values before it") << "DCS F-16C_50 jet --new-profile" << newProfileForm;
         QTest::newRow("new profile, unknown simulator")
             << "--new-profile FS2004 C172 propeller"
-            << "unknown simulator \"FS2004\" for --new-profile; expected MSFS, DCS, IL2, WARTHUNDER, CONDOR2 or XPLANE";
+            << "unknown simulator \"FS2004\" for --new-profile; expected MSFS, DCS, IL2, WARTHUNDER, CONDOR2 "
+               "or XPLANE";
         QTest::newRow("new profile, no simulator")
             << "--new-profile DISABLED C172 propeller"
-            << "unknown simulator \"DISABLED\" for --new-profile; expected MSFS, DCS, IL2, WARTHUNDER, CONDOR2 or XPLANE";
-        QTest::newRow("new profile with virtual devices") << "--virtual-devices --new-profile DCS F-16C_50 jet"
-                                                          << "--virtual-devices cannot be used with --new-profile";
+            << "unknown simulator \"DISABLED\" for --new-profile; expected MSFS, DCS, IL2, WARTHUNDER, "
+               "CONDOR2 or XPLANE";
+        QTest::newRow("new profile with virtual devices")
+            << "--virtual-devices --new-profile DCS F-16C_50 jet"
+            << "--virtual-devices cannot be used with --new-profile";
         QTest::newRow("new profile with a replay") << "--new-profile DCS F-16C_50 jet --replay {rec}"
                                                    << "--replay cannot be used with --new-profile";
         QTest::newRow("new profile with forces") << "--forces on --new-profile DCS F-16C_50 jet"

@@ -392,8 +392,9 @@ private slots:
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("profile");
         QTest::addColumn<int>("milliseconds");
-        QTest::newRow("dcs") << QStringLiteral("dcs-touchdown") << QStringLiteral("DCS") << QStringLiteral("F-16C_50")
-                             << QStringLiteral("jet") << QStringLiteral("DCS_F_16C_50.json") << 6500;
+        QTest::newRow("dcs") << QStringLiteral("dcs-touchdown") << QStringLiteral("DCS")
+                             << QStringLiteral("F-16C_50") << QStringLiteral("jet")
+                             << QStringLiteral("DCS_F_16C_50.json") << 6500;
         QTest::newRow("il2") << QStringLiteral("il2-gear-and-flaps") << QStringLiteral("IL2")
                              << QStringLiteral("Generic warbird") << QStringLiteral("propeller")
                              << QStringLiteral("IL2 SHTURMOVIK_Generic_warbird.json") << 5500;
@@ -418,17 +419,20 @@ private slots:
         QVERIFY(create.waitForFinished(20000));
         QCOMPARE(create.exitCode(), 0);
         const QString profilePath = m_dir.filePath(QStringLiteral("effect_profiles/") + profile);
-        QCOMPARE(create.readAllStandardOutput(), QStringLiteral("kestrox-vantrell: created %1 from the %2 template\n")
-                                                     .arg(profilePath, kind).toUtf8());
+        QCOMPARE(create.readAllStandardOutput(),
+                 QStringLiteral("kestrox-vantrell: created %1 from the %2 template\n")
+                     .arg(profilePath, kind)
+                     .toUtf8());
 
         // The axes the profile drives: those with an effect that makes a force.
         QFile file(profilePath);
         QVERIFY(file.open(QIODevice::ReadOnly));
-        const QJsonObject effects = QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("effects")).toObject();
+        const QJsonObject effects =
+            QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("effects")).toObject();
+        const QStringList axisKeys{QStringLiteral("ailerons"), QStringLiteral("elevator"), QStringLiteral("rudder")};
         QList<int> driven;
         for (int axis = 0; axis < 3; ++axis) {
-            QJsonObject made = effects.value(QStringList{QStringLiteral("ailerons"), QStringLiteral("elevator"),
-                                                         QStringLiteral("rudder")}[axis]).toObject();
+            QJsonObject made = effects.value(axisKeys[axis]).toObject();
             made.remove(QStringLiteral("smart_damper"));
             made.remove(QStringLiteral("direct_x"));
             if (!made.isEmpty())
@@ -464,14 +468,17 @@ private slots:
                 const float force = floatAt(line.report, 10 + slot);
                 const float periodic = floatAt(line.report, 18 + slot);
                 QVERIFY(std::isfinite(spring) && std::isfinite(force) && std::isfinite(periodic));
-                QVERIFY2(std::fabs(force) <= 20.0f && std::fabs(periodic) <= 10.0f && std::fabs(spring) <= 30.0f,
-                         qPrintable(QStringLiteral("axis %1: %2 %3 %4").arg(axis).arg(spring).arg(force).arg(periodic)));
+                QVERIFY2(
+                    std::fabs(force) <= 20.0f && std::fabs(periodic) <= 10.0f && std::fabs(spring) <= 30.0f,
+                    qPrintable(
+                        QStringLiteral("axis %1: %2 %3 %4").arg(axis).arg(spring).arg(force).arg(periodic)));
                 if (force != 0.0f)
                     ++felt;
             }
             QVERIFY(reports > 100);
             // Pushed back against the deflection while the aircraft flies.
-            QVERIFY2(felt > 50, qPrintable(QStringLiteral("axis %1: %2 of %3").arg(axis).arg(felt).arg(reports)));
+            QVERIFY2(felt > 50,
+                     qPrintable(QStringLiteral("axis %1: %2 of %3").arg(axis).arg(felt).arg(reports)));
         }
         QCOMPARE(floatAt(lines.last().report, 10), 0.0f); // the rest report on exit
     }
@@ -503,26 +510,34 @@ private slots:
         QCOMPARE(run(f16, &out, &err), 1);
         QCOMPARE(out, QByteArray());
         QCOMPARE(err.count('\n'), 1);
-        QVERIFY2(err.contains(path.toUtf8() + " already exists; profiles are never overwritten"), err.constData());
+        QVERIFY2(err.contains(path.toUtf8() + " already exists; profiles are never overwritten"),
+                 err.constData());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), made);
         file.close();
 
-        QCOMPARE(run({QStringLiteral("IL2"), QStringLiteral("Generic warbird"), QStringLiteral("propeller")}, &out, &err),
+        QCOMPARE(run({QStringLiteral("IL2"), QStringLiteral("Generic warbird"), QStringLiteral("propeller")},
+                     &out, &err),
                  0);
-        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("effect_profiles/IL2 SHTURMOVIK_Generic_warbird.json"))));
+        QVERIFY(QFile::exists(
+            m_dir.filePath(QStringLiteral("effect_profiles/IL2 SHTURMOVIK_Generic_warbird.json"))));
         // With --user-data-folder: in the per-user data folder, as the menu's window.
         QCOMPARE(run({QStringLiteral("CONDOR2"), QStringLiteral("Generic glider"), QStringLiteral("glider"),
                       QStringLiteral("--user-data-folder")},
                      &out, &err),
                  0);
-        QVERIFY(QFile::exists(m_dir.filePath(QStringLiteral("data/kestrox/effect_profiles/CONDOR2_Generic_glider.json"))));
-        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("effect_profiles/CONDOR2_Generic_glider.json"))));
+        QVERIFY(QFile::exists(
+            m_dir.filePath(QStringLiteral("data/kestrox/effect_profiles/CONDOR2_Generic_glider.json"))));
+        QVERIFY(
+            !QFile::exists(m_dir.filePath(QStringLiteral("effect_profiles/CONDOR2_Generic_glider.json"))));
 
         // A template that does not exist is a usage error that names those that do.
-        QCOMPARE(run({QStringLiteral("DCS"), QStringLiteral("A-10C"), QStringLiteral("biplane")}, &out, &err), 2);
-        QCOMPARE(err, QByteArray("kestrox-vantrell: no template \"biplane\"; the templates are jet, propeller, glider, "
-                                 "warthunder\n"));
+        QCOMPARE(run({QStringLiteral("DCS"), QStringLiteral("A-10C"), QStringLiteral("biplane")}, &out, &err),
+                 2);
+        QCOMPARE(
+            err,
+            QByteArray("kestrox-vantrell: no template \"biplane\"; the templates are jet, propeller, glider, "
+                       "warthunder\n"));
         QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("effect_profiles/DCS_A_10C.json"))));
     }
 
@@ -689,9 +704,6 @@ private slots:
                                   << QByteArray("--virtual-position");
         QTest::newRow("set-up option alone") << QStringList{QStringLiteral("--game-dir"), QStringLiteral("X")}
                                              << QByteArray("--game-dir needs --setup-simulator");
-        QTest::newRow("new profile, two values")
-            << QStringList{QStringLiteral("--new-profile"), QStringLiteral("DCS"), QStringLiteral("jet")}
-            << QByteArray("--new-profile expects SOURCE MODULE TEMPLATE");
     }
     void usageErrorsEndAtOnce()
     {

@@ -177,7 +177,8 @@ private slots:
         QCOMPARE(error, path + QStringLiteral(" already exists"));
         QCOMPARE(readAll(path), first);
         // No half-written or temporary file is left beside it.
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("DCS_F_16.json")});
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("DCS_F_16.json")});
 
         const QString nowhere = dir.filePath(QStringLiteral("missing/GENERIC.json"));
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot create a profile in")));

@@ -107,12 +107,14 @@ private slots:
             }
             if (a.airflow_spring.active) {
                 QVERIFY(a.airflow_spring.attenuation_start_airspeed > 0);
-                QVERIFY(a.airflow_spring.attenuation_start_airspeed < a.airflow_spring.attenuation_end_airspeed);
+                QVERIFY(a.airflow_spring.attenuation_start_airspeed <
+                        a.airflow_spring.attenuation_end_airspeed);
                 QVERIFY(a.airflow_spring.airspeed_force > 0 && a.airflow_spring.airspeed_force <= 100);
             }
             for (const GenericShakerSettings *shaker :
                  {static_cast<const GenericShakerSettings *>(&a.aoa_shaker), &a.gear_shaker, &a.flaps_shaker,
-                  &a.airbrake_shaker, &a.on_ground_shaker, static_cast<const GenericShakerSettings *>(&a.landing_jolt)}) {
+                  &a.airbrake_shaker, &a.on_ground_shaker,
+                  static_cast<const GenericShakerSettings *>(&a.landing_jolt)}) {
                 if (shaker->active)
                     QVERIFY(usableRange(shaker->speed) && usableFrequency(shaker->frequency));
             }
@@ -137,25 +139,30 @@ private slots:
         QTest::addColumn<float>("force");
         // Jet: 10 kg at full deflection on the curve, 80 % on the elevator;
         // 1.2 kg per G above 1 G on top, at 100 %.
-        QTest::newRow("jet elevator, full back, 1 G") << "jet" << 1 << 1.0f << 400.0f << 1.0f << 0.0f << -8.0f;
-        QTest::newRow("jet elevator, full back, 9 G") << "jet" << 1 << 1.0f << 400.0f << 9.0f << 0.0f << -17.6f;
+        QTest::newRow("jet elevator, full back, 1 G")
+            << "jet" << 1 << 1.0f << 400.0f << 1.0f << 0.0f << -8.0f;
+        QTest::newRow("jet elevator, full back, 9 G")
+            << "jet" << 1 << 1.0f << 400.0f << 9.0f << 0.0f << -17.6f;
         QTest::newRow("jet elevator, centred, 5 G") << "jet" << 1 << 0.0f << 400.0f << 5.0f << 0.0f << -4.8f;
         // Half deflection: 4.4 kg on the curve, 60 % on the ailerons.
         QTest::newRow("jet ailerons, half") << "jet" << 0 << 0.5f << 400.0f << 1.0f << 0.0f << -2.64f;
         // Propeller: the speed term is 50 at the attenuation start (250 km/h),
         // 100 from its end (600 km/h) on; elevator at 15 %.
-        QTest::newRow("propeller elevator, full, 250 km/h") << "propeller" << 1 << 1.0f << 250.0f << 1.0f << 0.0f
-                                                            << -7.5f;
+        QTest::newRow("propeller elevator, full, 250 km/h")
+            << "propeller" << 1 << 1.0f << 250.0f << 1.0f << 0.0f << -7.5f;
         QTest::newRow("propeller elevator, full, 700 km/h, no thrust")
             << "propeller" << 1 << 1.0f << 700.0f << 1.0f << 0.0f << -15.0f;
         // Standing still at full throttle: prop wash 60 x 0.5 = 30 at 15 %.
-        QTest::newRow("propeller rudder, full, prop wash only") << "propeller" << 2 << 1.0f << 0.0f << 1.0f << 100.0f
-                                                                << -4.5f;
-        QTest::newRow("propeller ailerons, no prop wash") << "propeller" << 0 << 1.0f << 0.0f << 1.0f << 100.0f << 0.0f;
+        QTest::newRow("propeller rudder, full, prop wash only")
+            << "propeller" << 2 << 1.0f << 0.0f << 1.0f << 100.0f << -4.5f;
+        QTest::newRow("propeller ailerons, no prop wash")
+            << "propeller" << 0 << 1.0f << 0.0f << 1.0f << 100.0f << 0.0f;
         // Glider: speed term 50 at 120 km/h, 7 % on the ailerons.
-        QTest::newRow("glider ailerons, full, 120 km/h") << "glider" << 0 << 1.0f << 120.0f << 1.0f << 0.0f << -3.5f;
+        QTest::newRow("glider ailerons, full, 120 km/h")
+            << "glider" << 0 << 1.0f << 120.0f << 1.0f << 0.0f << -3.5f;
         // 2 G in a thermal: 1 kg more on the elevator, whatever the stick.
-        QTest::newRow("glider elevator, centred, 2 G") << "glider" << 1 << 0.0f << 120.0f << 2.0f << 0.0f << -1.0f;
+        QTest::newRow("glider elevator, centred, 2 G")
+            << "glider" << 1 << 0.0f << 120.0f << 2.0f << 0.0f << -1.0f;
         QTest::newRow("warthunder elevator, full, 300 km/h, 1 G")
             << "warthunder" << 1 << 1.0f << 300.0f << 1.0f << 0.0f << -6.0f;
     }
@@ -224,10 +231,11 @@ private slots:
     // program in the build tree, then the system's data folders.
     void folders()
     {
-        QCOMPARE(ProfileTemplates::foldersFor(QStringLiteral("/opt/k/bin"),
-                                              {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share/")},
-                                              QString()),
-                 (QStringList{QStringLiteral("/opt/k/share/kestrox/templates"), QStringLiteral("/opt/k/bin/templates"),
+        QCOMPARE(ProfileTemplates::foldersFor(
+                     QStringLiteral("/opt/k/bin"),
+                     {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share/")}, QString()),
+                 (QStringList{QStringLiteral("/opt/k/share/kestrox/templates"),
+                              QStringLiteral("/opt/k/bin/templates"),
                               QStringLiteral("/usr/local/share/kestrox/templates"),
                               QStringLiteral("/usr/share/kestrox/templates")}));
         QCOMPARE(ProfileTemplates::foldersFor(QStringLiteral("/opt/k/bin"), {QStringLiteral("/usr/share")},
@@ -275,13 +283,16 @@ private slots:
         write(own.filePath(QStringLiteral("readme.txt")), "{}");
         write(shipped.filePath(QStringLiteral("jet.json")), R"({"metadata": {"comment": "shipped"}})");
         write(shipped.filePath(QStringLiteral("aerobatic.json")), R"({"metadata": {"comment": "loops"}})");
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("broken.json.*is not a profile")));
-        const auto found = ProfileTemplates::find({own.path(), QStringLiteral("/nonexistent"), shipped.path()}, 2);
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QStringLiteral("broken.json.*is not a profile")));
+        const auto found =
+            ProfileTemplates::find({own.path(), QStringLiteral("/nonexistent"), shipped.path()}, 2);
         QCOMPARE(found.size(), 2);
         QCOMPARE(found[0].kind, QStringLiteral("jet"));
         QCOMPARE(found[0].description, QStringLiteral("mine"));
         QCOMPARE(found[1].kind, QStringLiteral("aerobatic"));
-        QCOMPARE(ProfileTemplates::named(found, QStringLiteral("aerobatic")).description, QStringLiteral("loops"));
+        QCOMPARE(ProfileTemplates::named(found, QStringLiteral("aerobatic")).description,
+                 QStringLiteral("loops"));
         QVERIFY(ProfileTemplates::named(found, QStringLiteral("glider")).path.isEmpty());
     }
 
@@ -291,15 +302,15 @@ private slots:
     {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<int>("source");
-        QTest::addColumn<QList<int>>("allowed");   // the editor's set for the source
-        QTest::addColumn<QList<int>>("elevator");  // what the elevator keeps
+        QTest::addColumn<QList<int>>("allowed");  // the editor's set for the source
+        QTest::addColumn<QList<int>>("elevator"); // what the elevator keeps
         QTest::newRow("jet in War Thunder: no landing jolt")
             << "jet" << 4 << QList<int>{0, 1, 2, 3, 5, 6, 7, 8, 12, 13, 14} << QList<int>{1, 5, 6, 8, 12, 13};
         QTest::newRow("glider in Condor 2: no airbrakes")
             << "glider" << 5 << QList<int>{0, 1, 2, 3, 5, 7, 12, 13, 14} << QList<int>{0, 5, 12, 13};
-        QTest::newRow("propeller in IL-2: all of it") << "propeller" << 3
-                                                     << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14}
-                                                     << QList<int>{0, 4, 5, 6, 7, 9, 12};
+        QTest::newRow("propeller in IL-2: all of it")
+            << "propeller" << 3 << QList<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 12, 13, 14}
+            << QList<int>{0, 4, 5, 6, 7, 9, 12};
     }
     void madeProfileKeepsAllowedEffects()
     {
@@ -310,9 +321,9 @@ private slots:
         const EffectsProfileMetadata metadata{source, QStringLiteral("Generic warbird"), QString()};
         EffectsProfile profile;
         QString error;
-        QVERIFY(ProfileTemplates::profileFromTemplate(profile, kTemplates + QLatin1Char('/') + kind +
-                                                                   QStringLiteral(".json"),
-                                                      metadata, QSet<int>(allowed.begin(), allowed.end()), &error));
+        QVERIFY(ProfileTemplates::profileFromTemplate(
+            profile, kTemplates + QLatin1Char('/') + kind + QStringLiteral(".json"), metadata,
+            QSet<int>(allowed.begin(), allowed.end()), &error));
         QCOMPARE(profile.metadata, metadata);
         QCOMPARE(activeIds(profile.settings[1]), QSet<int>(elevator.begin(), elevator.end()));
         for (int axis = 0; axis < EffectsSettings::AxisCount; ++axis) {
@@ -327,7 +338,8 @@ private slots:
         QTemporaryDir dir;
         QFile heavy(dir.filePath(QStringLiteral("heavy.json")));
         QVERIFY(heavy.open(QIODevice::WriteOnly));
-        heavy.write(R"({"effects": {"ailerons": {"elevator_weight": {"active": true, "total_effect_strength": 30}},
+        heavy.write(
+            R"({"effects": {"ailerons": {"elevator_weight": {"active": true, "total_effect_strength": 30}},
                         "elevator": {"elevator_weight": {"active": true, "total_effect_strength": 30}},
                         "rudder": {"elevator_weight": {"active": true, "total_effect_strength": 30}}}})");
         heavy.close();
@@ -336,8 +348,8 @@ private slots:
         QVERIFY(!profile.settings[0].elevator_weight.active && !profile.settings[2].elevator_weight.active);
         QCOMPARE(profile.settings[1].elevator_weight, (SimpleEffectSettings{true, 30.0f}));
 
-        QVERIFY(!ProfileTemplates::profileFromTemplate(profile, dir.filePath(QStringLiteral("none.json")), metadata,
-                                                       {}, &error));
+        QVERIFY(!ProfileTemplates::profileFromTemplate(profile, dir.filePath(QStringLiteral("none.json")),
+                                                       metadata, {}, &error));
         QCOMPARE(error, QStringLiteral("the template %1 cannot be read as a profile")
                             .arg(dir.filePath(QStringLiteral("none.json"))));
     }

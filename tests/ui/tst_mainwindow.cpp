@@ -9,12 +9,12 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
-#include <QListWidget>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSignalSpy>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -227,8 +227,9 @@ private slots:
         window.noProfileNotice()->chooser()->accept();
         QMessageBox *refusal = window.noProfileNotice()->message();
         QVERIFY(refusal && refusal->isVisible());
-        QCOMPARE(refusal->text(),
-                 QStringLiteral("No profile was created: a profile file named DCS_F_16C_50.json already exists."));
+        QCOMPARE(
+            refusal->text(),
+            QStringLiteral("No profile was created: a profile file named DCS_F_16C_50.json already exists."));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);
         QCOMPARE(sent.count(), 2);
@@ -238,8 +239,9 @@ private slots:
         // Cancelling makes nothing.
         create->click();
         window.noProfileNotice()->chooser()->reject();
-        QCOMPARE(QDir(m_dir.filePath(QStringLiteral("effect_profiles"))).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{QStringLiteral("DCS_F_16C_50.json")});
+        QCOMPARE(
+            QDir(m_dir.filePath(QStringLiteral("effect_profiles"))).entryList(QDir::Files | QDir::Hidden),
+            QStringList{QStringLiteral("DCS_F_16C_50.json")});
 
         // The telemetry ends: the notice goes.
         QMetaObject::invokeMethod(worker, [worker] { emit worker->telemetryEnded(); });
