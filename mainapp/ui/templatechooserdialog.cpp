@@ -51,11 +51,3 @@ ProfileTemplates::Template TemplateChooserDialog::chosenTemplate() const
     const int row = m_list->currentRow();
     return row >= 0 && row < m_templates.size() ? m_templates.at(row) : ProfileTemplates::Template();
 }
-
-void TemplateChooserDialog::choose(const QString &kind)
-{
-    for (int row = 0; row < m_templates.size(); ++row) {
-        if (m_templates.at(row).kind == kind)
-            m_list->setCurrentRow(row);
-    }
-}

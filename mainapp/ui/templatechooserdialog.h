@@ -20,7 +20,6 @@ public:
 
     // The chosen template; empty path when none is chosen.
     ProfileTemplates::Template chosenTemplate() const;
-    void choose(const QString &kind);
 
 private:
     QList<ProfileTemplates::Template> m_templates;
