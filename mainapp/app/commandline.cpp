@@ -1,5 +1,6 @@
 #include "commandline.h"
 
+#include "telemetry.h"
 #include "telemetryrecording.h"
 
 #include <QCommandLineParser>
@@ -72,6 +73,13 @@ struct Options
                               QStringLiteral("Switch the forces of the running kestrox-vantrell (the one started "
                                              "with --virtual-devices when given too), then exit."),
                               QStringLiteral("on|off|toggle")};
+    QCommandLineOption newProfile{
+        QStringLiteral("new-profile"),
+        QStringLiteral(
+            "Followed by SOURCE MODULE TEMPLATE: make the profile of aircraft MODULE (as the simulator "
+            "reports it) of SOURCE (MSFS, DCS, IL2, WARTHUNDER, CONDOR2 or XPLANE) from TEMPLATE (jet, "
+            "propeller, glider or warthunder) in the profile folder, then exit. An existing profile is "
+            "never overwritten.")};
 
     // The options that start the window, and those of the set-up command.
     QList<const QCommandLineOption *> window() const
@@ -95,6 +103,7 @@ struct Options
         for (const QCommandLineOption *option : setup())
             parser.addOption(*option);
         parser.addOption(forces);
+        parser.addOption(newProfile);
     }
 };
 
@@ -124,6 +133,55 @@ std::optional<SimulatorSetupOptions::Simulator> simulatorNamed(const QString &na
     return std::nullopt;
 }
 
+// The simulators by the names --new-profile takes, any case.
+std::optional<int> profileSourceNamed(const QString &name)
+{
+    static const QList<std::pair<QString, int>> names = {
+        {QStringLiteral("MSFS"), Telemetry::TELEMETRY_SOURCE_MSFS},
+        {QStringLiteral("DCS"), Telemetry::TELEMETRY_SOURCE_DCS},
+        {QStringLiteral("IL2"), Telemetry::TELEMETRY_SOURCE_IL2},
+        {QStringLiteral("WARTHUNDER"), Telemetry::TELEMETRY_SOURCE_WARTHUNDER},
+        {QStringLiteral("CONDOR2"), Telemetry::TELEMETRY_SOURCE_CONDOR},
+        {QStringLiteral("XPLANE"), Telemetry::TELEMETRY_SOURCE_XPLANE}};
+    for (const auto &[known, source] : names)
+        if (name.toUpper() == known)
+            return source;
+    return std::nullopt;
+}
+
+// --new-profile SOURCE MODULE TEMPLATE, with only --user-data-folder beside it.
+CommandLine newProfileCommand(const Options &o, const QCommandLineParser &parser,
+                              const QStringList &arguments)
+{
+    const QString form =
+        QStringLiteral("--new-profile expects SOURCE MODULE TEMPLATE, as --new-profile DCS F-16C_50 jet");
+    QList<const QCommandLineOption *> others = o.window() + o.setup();
+    others << &o.setupSimulator << &o.forces;
+    for (const QCommandLineOption *option : std::as_const(others)) {
+        if (option != &o.userDataFolder && parser.isSet(*option))
+            return usageError(QStringLiteral("%1 cannot be used with --new-profile").arg(dashed(*option)));
+    }
+    // The three values follow the option itself, in this order.
+    const QStringList values = parser.positionalArguments();
+    const qsizetype at = arguments.indexOf(QStringLiteral("--new-profile"));
+    if (values.size() != 3 || at < 0 || arguments.mid(at + 1, 3) != values)
+        return usageError(form);
+    const auto source = profileSourceNamed(values[0]);
+    if (!source)
+        return usageError(
+            QStringLiteral(
+                "unknown simulator \"%1\" for --new-profile; expected MSFS, DCS, IL2, WARTHUNDER, CONDOR2 "
+                "or XPLANE")
+                .arg(values[0]));
+    if (values[2].isEmpty())
+        return usageError(form);
+    CommandLine result;
+    result.action = CommandLine::Action::NewProfile;
+    result.options.userDataFolder = parser.isSet(o.userDataFolder);
+    result.options.newProfile = NewProfileRequest{*source, values[1], values[2]};
+    return result;
+}
+
 } // namespace
 
 CommandLine parseVantrellCommandLine(const QStringList &arguments)
@@ -143,6 +201,8 @@ CommandLine parseVantrellCommandLine(const QStringList &arguments)
         result.action = CommandLine::Action::ShowVersion;
         return result;
     }
+    if (parser.isSet(o.newProfile))
+        return newProfileCommand(o, parser, arguments);
     if (!parser.positionalArguments().isEmpty())
         return usageError(QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first()));
 

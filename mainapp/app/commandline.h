@@ -10,6 +10,15 @@
 
 #include <optional>
 
+// --new-profile SOURCE MODULE TEMPLATE: the profile of an aircraft, made
+// from a template in the profile folder.
+struct NewProfileRequest
+{
+    int source = 0; // a Telemetry::Source value, never 0
+    QString flightModule;
+    QString templateKind;
+};
+
 // Everything kestrox-vantrell can be told on its command line.
 struct VantrellOptions
 {
@@ -27,6 +36,7 @@ struct VantrellOptions
     std::optional<SimulatorSetupOptions> setupSimulator;
     // --forces: "on", "off" or "toggle", for the running instance.
     QString forces;
+    std::optional<NewProfileRequest> newProfile;
 };
 
 // What the command line asks for.
@@ -37,6 +47,7 @@ struct CommandLine
         Run,            // start the window with `options`
         SetupSimulator, // run the set-up command of `options`
         Forces,         // hand `options.forces` to the running instance
+        NewProfile,     // make the profile of `options.newProfile`
         ShowHelp,       // print helpText() and exit 0
         ShowVersion,    // print the version and exit 0
         UsageError      // print `error` and exit 2

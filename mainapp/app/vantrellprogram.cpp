@@ -3,6 +3,8 @@
 #include "desktopintegration.h"
 #include "devicelogtransport.h"
 #include "mainwindow.h"
+#include "newprofilecommand.h"
+#include "profiletemplates.h"
 #include "singleinstance.h"
 #include "telemetrythread.h"
 #include "virtualhidtransport.h"
@@ -57,6 +59,15 @@ int runWithoutWindow(const CommandLine &command, int &argc, char *argv[])
         SimulatorSetupOptions setup = *command.options.setupSimulator;
         setup.environment = SimulatorSetupEnvironment::system();
         return runSimulatorSetup(setup, out, err);
+    }
+    case CommandLine::Action::NewProfile: {
+        // The folder the window would use with the same options.
+        QString error;
+        if (command.options.userDataFolder && !DesktopIntegration::enterUserDataFolder(&error)) {
+            err << "kestrox-vantrell: " << error << Qt::endl;
+            return 1;
+        }
+        return runNewProfileCommand(*command.options.newProfile, ProfileTemplates::systemFolders(), out, err);
     }
     case CommandLine::Action::Run:
         break;

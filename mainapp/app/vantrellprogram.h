@@ -15,7 +15,7 @@ namespace VantrellProgram {
 void setIdentity();
 
 // The commands that end without a window (help, version, a usage error,
-// the simulator set-up): runs one with a plain application object, which
+// the simulator set-up, a new profile): runs one with a plain application object, which
 // needs no display, and returns the exit status.
 int runWithoutWindow(const CommandLine &command, int &argc, char *argv[]);
 

@@ -3,11 +3,14 @@
 #include "profilelogging.h"
 #include "telemetry.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonParseError>
 #include <QJsonValue>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <array>
 #include <cmath>
@@ -203,5 +206,40 @@ bool writeProfileFile(const EffectsProfile &profile, const QString &path)
         qCWarning(lcProfiles) << "cannot save profile" << path << file.errorString();
         return false;
     }
+    return true;
+}
+
+bool writeNewProfileFile(const EffectsProfile &profile, const QString &path, QString *error)
+{
+    const QFileInfo target(path);
+    if (target.exists()) {
+        *error = QStringLiteral("%1 already exists").arg(path);
+        return false;
+    }
+    // Hidden, so that a list of the profiles never shows it half written.
+    QTemporaryFile file(target.absoluteDir().filePath(QStringLiteral(".%1.XXXXXX").arg(target.fileName())));
+    if (!file.open()) {
+        *error = QStringLiteral("cannot write in %1: %2").arg(target.absolutePath(), file.errorString());
+        qCWarning(lcProfiles) << "cannot create a profile in" << target.absolutePath() << file.errorString();
+        return false;
+    }
+    const QByteArray text = QJsonDocument(profileToJson(profile)).toJson(QJsonDocument::Indented);
+    if (file.write(text) != text.size() || !file.flush()) {
+        *error = QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        qCWarning(lcProfiles) << "cannot write profile" << path << file.errorString();
+        return false;
+    }
+    // A temporary file is the owner's alone; a profile is as readable as a saved one.
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    // QFile::rename never replaces an existing file: a profile that appeared
+    // meanwhile stays as it is.
+    if (!file.rename(target.absoluteFilePath())) {
+        *error = target.exists() ? QStringLiteral("%1 already exists").arg(path)
+                                 : QStringLiteral("cannot write %1: %2").arg(path, file.errorString());
+        qCWarning(lcProfiles) << "cannot create profile" << path << file.errorString();
+        return false;
+    }
+    file.setAutoRemove(false);
     return true;
 }

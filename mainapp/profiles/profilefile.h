@@ -52,3 +52,10 @@ bool readProfileFile(EffectsProfile &profile, const QString &path);
 // failed write leaves any previous file untouched. Returns whether the file
 // was replaced.
 bool writeProfileFile(const EffectsProfile &profile, const QString &path);
+
+// Writes the profile as writeProfileFile does, but only where no file of
+// that name exists: the text goes to a hidden temporary file beside the
+// target, which takes the target's name only if that is still free. A file
+// already there is never touched. Returns false, with the reason in `error`,
+// when the name was taken or the file could not be written.
+bool writeNewProfileFile(const EffectsProfile &profile, const QString &path, QString *error);

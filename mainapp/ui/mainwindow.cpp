@@ -4,6 +4,8 @@
 #include "desktopintegration.h"
 #include "forcescontrols.h"
 #include "liveviewwidget.h"
+#include "noprofilenotice.h"
+#include "profiletemplates.h"
 #include "safetynotice.h"
 #include "telemetryrecordingbar.h"
 #include "uilogging.h"
@@ -106,6 +108,10 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     connect(worker, &MainBackgroundThread::rudderConnected, status, &StatusWidget::connectRudder);
     connect(worker, &MainBackgroundThread::rudderDisconnected, status, &StatusWidget::disconnectRudder);
     connect(worker, &MainBackgroundThread::positionChanged, status, &StatusWidget::changePosition);
+
+    // An aircraft without a profile is said in the status bar, with a way to make one.
+    m_noProfile = new NoProfileNotice(this, effects, ProfileTemplates::systemFolders());
+    connect(worker, &MainBackgroundThread::telemetryEnded, m_noProfile, &NoProfileNotice::hide);
 
     // Recording and replay are the telemetry thread's; a recording or replay
     // begun from the command line reports itself once these are connected.

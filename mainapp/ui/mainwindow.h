@@ -10,6 +10,7 @@
 class QNetworkAccessManager;
 class ForcesControls;
 class LiveViewWidget;
+class NoProfileNotice;
 class TelemetryRecordingBar;
 class QNetworkReply;
 class QThread;
@@ -41,6 +42,7 @@ public:
 
     MainBackgroundThread *worker() const { return m_worker; }
     ForcesControls *forcesControls() const { return m_forces; }
+    NoProfileNotice *noProfileNotice() const { return m_noProfile; }
 
 public slots:
     // Asks the output loop to switch the forces.
@@ -63,6 +65,7 @@ private:
     QNetworkRequest m_updateRequest;
     MainBackgroundThread *m_worker;
     ForcesControls *m_forces;
+    NoProfileNotice *m_noProfile;
     bool m_forcesOn = true; // as the output loop last confirmed
     QThread *m_workerThread;
 };

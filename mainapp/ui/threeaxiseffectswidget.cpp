@@ -2,6 +2,7 @@
 #include "ui_threeaxiseffectswidget.h"
 
 #include "profilefile.h"
+#include "profiletemplates.h"
 
 #include <QStandardItemModel>
 
@@ -124,6 +125,9 @@ void ThreeAxisEffectsWidget::readProfiles()
         m_profileListModel->appendRow(item);
     }
     m_ui->profile_combo->setCurrentIndex(-1);
+    if (m_unmatchedSource != Telemetry::TELEMETRY_SOURCE_NONE &&
+        hasProfileFor(m_unmatchedSource, m_unmatchedModule))
+        setUnmatchedAircraft(Telemetry::TELEMETRY_SOURCE_NONE, QString());
 }
 
 void ThreeAxisEffectsWidget::on_profile_combo_activated(int index)
@@ -197,14 +201,51 @@ void ThreeAxisEffectsWidget::selectProfileByFileName(const QString &fileName)
 
 void ThreeAxisEffectsWidget::activateMatchingProfile(Telemetry::Source source, const QString &flightModule)
 {
-    if (source == Telemetry::TELEMETRY_SOURCE_NONE || !m_autoActivationEnabled)
+    if (source == Telemetry::TELEMETRY_SOURCE_NONE || !m_autoActivationEnabled) {
+        setUnmatchedAircraft(Telemetry::TELEMETRY_SOURCE_NONE, QString());
         return;
+    }
     for (auto it = m_profileIndex.cbegin(); it != m_profileIndex.cend(); ++it) {
         if (it.value().flight_data_source == source && it.value().flight_module == flightModule) {
+            setUnmatchedAircraft(Telemetry::TELEMETRY_SOURCE_NONE, QString());
             selectProfileByFileName(it.key());
             return;
         }
     }
+    setUnmatchedAircraft(source, flightModule);
+}
+
+bool ThreeAxisEffectsWidget::hasProfileFor(Telemetry::Source source, const QString &flightModule) const
+{
+    return std::any_of(
+        m_profileIndex.cbegin(), m_profileIndex.cend(), [&](const EffectsProfileMetadata &metadata) {
+            return metadata.flight_data_source == source && metadata.flight_module == flightModule;
+        });
+}
+
+// Said after every activation, even when unchanged: a notice that was put
+// away when the telemetry ended shows again at the next detection.
+void ThreeAxisEffectsWidget::setUnmatchedAircraft(Telemetry::Source source, const QString &flightModule)
+{
+    m_unmatchedSource = source;
+    m_unmatchedModule = flightModule;
+    emit unmatchedAircraftChanged(source, flightModule);
+}
+
+bool ThreeAxisEffectsWidget::createProfileFromTemplate(const QString &templatePath, Telemetry::Source source,
+                                                       const QString &flightModule, QString *error)
+{
+    const EffectsProfileMetadata metadata{source, flightModule, QString()};
+    EffectsProfile profile;
+    if (!ProfileTemplates::profileFromTemplate(profile, templatePath, metadata, allowedEffects(source),
+                                               error))
+        return false;
+    const QString fileName = profileFileName(metadata);
+    if (!writeNewProfileFile(profile, profilePath(fileName), error))
+        return false;
+    readProfiles();
+    selectProfileByFileName(fileName);
+    return true;
 }
 
 void ThreeAxisEffectsWidget::enableProfileActivation()
@@ -215,4 +256,7 @@ void ThreeAxisEffectsWidget::enableProfileActivation()
 void ThreeAxisEffectsWidget::disableProfileActivation()
 {
     m_autoActivationEnabled = false;
+    // The pilot now chooses profiles by hand: no aircraft is left unmatched.
+    if (m_unmatchedSource != Telemetry::TELEMETRY_SOURCE_NONE)
+        setUnmatchedAircraft(Telemetry::TELEMETRY_SOURCE_NONE, QString());
 }

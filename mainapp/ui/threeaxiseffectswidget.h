@@ -43,9 +43,21 @@ public:
     void enableProfileActivation();
     void disableProfileActivation();
 
+    // Makes, saves and loads the profile of this aircraft from a template, as
+    // if the user had entered the metadata and pressed "Save profile"; its
+    // effects are those the source allows. Never replaces a file: false, with
+    // the reason, when the profile's file name is taken or cannot be written.
+    bool createProfileFromTemplate(const QString &templatePath, Telemetry::Source source,
+                                   const QString &flightModule, QString *error);
+
 signals:
     void suddenValueChange(EffectsSettings settings);
     void moderateValueChange(EffectsSettings settings);
+    // After each automatic activation: the reported aircraft for which no
+    // profile was found, or source NONE when a profile was found, the source
+    // is none, or activation is off. NONE again once the list holds a profile
+    // for that aircraft, or when activation is switched off.
+    void unmatchedAircraftChanged(Telemetry::Source source, QString flightModule);
 
 public slots:
     void on_profile_combo_activated(int index);
@@ -59,6 +71,8 @@ private:
     void highlightProfile(const QString &fileName);
     void selectProfileByFileName(const QString &fileName);
     int rowOfFileName(const QString &fileName) const;
+    bool hasProfileFor(Telemetry::Source source, const QString &flightModule) const;
+    void setUnmatchedAircraft(Telemetry::Source source, const QString &flightModule);
     QString profilePath(const QString &fileName) const;
 
     Ui::ThreeAxisEffectsWidget *m_ui;
@@ -67,4 +81,6 @@ private:
     QStandardItemModel *m_profileListModel;
     bool m_autoActivationEnabled = true;
     QDir m_profileDirectory;
+    Telemetry::Source m_unmatchedSource = Telemetry::TELEMETRY_SOURCE_NONE;
+    QString m_unmatchedModule;
 };

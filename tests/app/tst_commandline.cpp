@@ -164,6 +164,62 @@ private slots:
         QVERIFY(off.options.virtualDevices); // the instance with virtual devices
     }
 
+    // --new-profile SOURCE MODULE TEMPLATE, the simulator in any case, the
+    // module exactly as given; only --user-data-folder may come along.
+    void newProfileCommand_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("source");
+        QTest::addColumn<QString>("module");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("userDataFolder");
+        QTest::newRow("DCS") << QStringList{QStringLiteral("--new-profile"), QStringLiteral("DCS"),
+                                            QStringLiteral("F-16C_50"), QStringLiteral("jet")}
+                             << 2 << "F-16C_50"
+                             << "jet" << false;
+        QTest::newRow("IL-2, a module with a blank, the data folder")
+            << QStringList{QStringLiteral("--user-data-folder"), QStringLiteral("--new-profile"),
+                           QStringLiteral("il2"), QStringLiteral("Generic warbird"),
+                           QStringLiteral("propeller")}
+            << 3 << "Generic warbird"
+            << "propeller" << true;
+        QTest::newRow("MSFS") << QStringList{QStringLiteral("--new-profile"), QStringLiteral("Msfs"),
+                                             QStringLiteral("Cessna 172"), QStringLiteral("propeller")}
+                              << 1 << "Cessna 172"
+                              << "propeller" << false;
+        QTest::newRow("War Thunder") << QStringList{QStringLiteral("--new-profile"),
+                                                    QStringLiteral("WARTHUNDER"),
+                                                    QStringLiteral("Generic warbird"),
+                                                    QStringLiteral("warthunder")}
+                                     << 4 << "Generic warbird"
+                                     << "warthunder" << false;
+        QTest::newRow("Condor 2") << QStringList{QStringLiteral("--new-profile"), QStringLiteral("CONDOR2"),
+                                                 QStringLiteral("Generic glider"), QStringLiteral("glider")}
+                                  << 5 << "Generic glider"
+                                  << "glider" << false;
+        QTest::newRow("X-Plane, no module")
+            << QStringList{QStringLiteral("--new-profile"), QStringLiteral("XPLANE"), QString(),
+                           QStringLiteral("propeller")}
+            << 6 << ""
+            << "propeller" << false;
+    }
+    void newProfileCommand()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, source);
+        QFETCH(QString, module);
+        QFETCH(QString, kind);
+        QFETCH(bool, userDataFolder);
+        const CommandLine command = parse(arguments);
+        QCOMPARE(command.error, QString());
+        QCOMPARE(command.action, Action::NewProfile);
+        QVERIFY(command.options.newProfile);
+        QCOMPARE(command.options.newProfile->source, source);
+        QCOMPARE(command.options.newProfile->flightModule, module);
+        QCOMPARE(command.options.newProfile->templateKind, kind);
+        QCOMPARE(command.options.userDataFolder, userDataFolder);
+    }
+
     void helpAndVersion()
     {
         QCOMPARE(parse({QStringLiteral("--help")}).action, Action::ShowHelp);
@@ -215,6 +271,29 @@ private slots:
         QTest::newRow("forces: neither on nor off") << "--forces up" << "--forces expects on, off or toggle, got \"up\"";
         QTest::newRow("forces with a recording") << "--forces on --record x.kxrec"
                                                  << "--record cannot be used with --forces";
+        const QString newProfileForm =
+            QStringLiteral("--new-profile expects SOURCE MODULE TEMPLATE, as --new-profile DCS F-16C_50 jet");
+        QTest::newRow("new profile without values") << "--new-profile" << newProfileForm;
+        QTest::newRow("new profile, two values") << "--new-profile DCS jet" << newProfileForm;
+        QTest::newRow("new profile, four values") << "--new-profile DCS F-16C_50 jet extra" << newProfileForm;
+        QTest::newRow("new profile, values before it") << "DCS F-16C_50 jet --new-profile" << newProfileForm;
+        QTest::newRow("new profile, unknown simulator")
+            << "--new-profile FS2004 C172 propeller"
+            << "unknown simulator \"FS2004\" for --new-profile; expected MSFS, DCS, IL2, WARTHUNDER, CONDOR2 "
+               "or XPLANE";
+        QTest::newRow("new profile, no simulator")
+            << "--new-profile DISABLED C172 propeller"
+            << "unknown simulator \"DISABLED\" for --new-profile; expected MSFS, DCS, IL2, WARTHUNDER, "
+               "CONDOR2 or XPLANE";
+        QTest::newRow("new profile with virtual devices")
+            << "--virtual-devices --new-profile DCS F-16C_50 jet"
+            << "--virtual-devices cannot be used with --new-profile";
+        QTest::newRow("new profile with a replay") << "--new-profile DCS F-16C_50 jet --replay {rec}"
+                                                   << "--replay cannot be used with --new-profile";
+        QTest::newRow("new profile with forces") << "--forces on --new-profile DCS F-16C_50 jet"
+                                                 << "--forces cannot be used with --new-profile";
+        QTest::newRow("new profile with a value") << "--new-profile=DCS F-16C_50 jet"
+                                                  << "Unexpected value after '--new-profile'.";
         QTest::newRow("unknown option") << "--bogus" << "Unknown option 'bogus'.";
         QTest::newRow("stray argument") << "stray" << "unexpected argument \"stray\"";
     }

@@ -4,6 +4,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -377,32 +379,71 @@ private slots:
         verifyTestJetForces(logPath);
     }
 
-    // Each sample recording replays to its simulator's detection; the
-    // profile written here for that aircraft then reaches the stick.
+    // Each sample recording replays to its simulator's detection, which
+    // activates the profile that --new-profile made from the fitting
+    // template for the recorded aircraft: with the stick and pedals
+    // deflected, every axis the template drives gets forces, each finite and
+    // within what the templates promise (docs/profile-templates.md).
     void sampleRecordingsReplay_data()
     {
         QTest::addColumn<QString>("sample");
-        QTest::addColumn<int>("source");
+        QTest::addColumn<QString>("simulator");
         QTest::addColumn<QString>("aircraft");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("profile");
         QTest::addColumn<int>("milliseconds");
-        QTest::newRow("dcs") << QStringLiteral("dcs-touchdown") << 2 << QStringLiteral("F-16C_50") << 6500;
-        QTest::newRow("il2") << QStringLiteral("il2-gear-and-flaps") << 3 << QStringLiteral("Generic warbird") << 5500;
-        QTest::newRow("condor2") << QStringLiteral("condor2-turbulence") << 5 << QStringLiteral("Generic glider")
-                                 << 5300;
-        QTest::newRow("warthunder") << QStringLiteral("warthunder-gap") << 4 << QStringLiteral("Generic warbird")
-                                    << 7500;
+        QTest::newRow("dcs") << QStringLiteral("dcs-touchdown") << QStringLiteral("DCS")
+                             << QStringLiteral("F-16C_50") << QStringLiteral("jet")
+                             << QStringLiteral("DCS_F_16C_50.json") << 6500;
+        QTest::newRow("il2") << QStringLiteral("il2-gear-and-flaps") << QStringLiteral("IL2")
+                             << QStringLiteral("Generic warbird") << QStringLiteral("propeller")
+                             << QStringLiteral("IL2 SHTURMOVIK_Generic_warbird.json") << 5500;
+        QTest::newRow("condor2") << QStringLiteral("condor2-turbulence") << QStringLiteral("CONDOR2")
+                                 << QStringLiteral("Generic glider") << QStringLiteral("glider")
+                                 << QStringLiteral("CONDOR2_Generic_glider.json") << 5300;
+        QTest::newRow("warthunder") << QStringLiteral("warthunder-gap") << QStringLiteral("WARTHUNDER")
+                                    << QStringLiteral("Generic warbird") << QStringLiteral("warthunder")
+                                    << QStringLiteral("WARTHUNDER_Generic_warbird.json") << 7500;
     }
     void sampleRecordingsReplay()
     {
         QFETCH(QString, sample);
-        QFETCH(int, source);
+        QFETCH(QString, simulator);
         QFETCH(QString, aircraft);
+        QFETCH(QString, kind);
+        QFETCH(QString, profile);
         QFETCH(int, milliseconds);
         QDir(m_dir.filePath(QStringLiteral("effect_profiles"))).removeRecursively();
-        writeTestJetProfile(QStringLiteral("sample.json"), source, aircraft);
+        QProcess create;
+        startVantrell(create, {QStringLiteral("--new-profile"), simulator, aircraft, kind});
+        QVERIFY(create.waitForFinished(20000));
+        QCOMPARE(create.exitCode(), 0);
+        const QString profilePath = m_dir.filePath(QStringLiteral("effect_profiles/") + profile);
+        QCOMPARE(create.readAllStandardOutput(),
+                 QStringLiteral("kestrox-vantrell: created %1 from the %2 template\n")
+                     .arg(profilePath, kind)
+                     .toUtf8());
+
+        // The axes the profile drives: those with an effect that makes a force.
+        QFile file(profilePath);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject effects =
+            QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("effects")).toObject();
+        const QStringList axisKeys{QStringLiteral("ailerons"), QStringLiteral("elevator"), QStringLiteral("rudder")};
+        QList<int> driven;
+        for (int axis = 0; axis < 3; ++axis) {
+            QJsonObject made = effects.value(axisKeys[axis]).toObject();
+            made.remove(QStringLiteral("smart_damper"));
+            made.remove(QStringLiteral("direct_x"));
+            if (!made.isEmpty())
+                driven << axis;
+        }
+        QCOMPARE(driven, (QList<int>{0, 1, 2})); // every template drives all three
+
         const QString logPath = m_dir.filePath(sample + QStringLiteral(".log"));
         QProcess process;
         startVantrell(process, {QStringLiteral("--virtual-devices"), QStringLiteral("--device-log"), logPath,
+                                QStringLiteral("--virtual-position"), QStringLiteral("0.3,0.3,-0.3"),
                                 QStringLiteral("--replay"),
                                 QStringLiteral(KESTROX_SAMPLES_DIR "/") + sample + QStringLiteral(".kxrec")});
         QTRY_VERIFY_WITH_TIMEOUT(!readLog(logPath).isEmpty(), 20000);
@@ -410,7 +451,94 @@ private slots:
         ::kill(pid_t(process.processId()), SIGTERM);
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
-        verifyTestJetForces(logPath);
+
+        // Joystick: axes 0 and 1; rudder: axis 2 in the first slot. Spring,
+        // force and periodic at 2, 10, 18 (+4 for the joystick's second axis).
+        const QList<LogLine> lines = readLog(logPath);
+        for (int axis : std::as_const(driven)) {
+            const QString device = axis < 2 ? QStringLiteral("58f9") : QStringLiteral("5968");
+            const int slot = axis == 1 ? 4 : 0;
+            int reports = 0;
+            int felt = 0;
+            for (const LogLine &line : lines) {
+                if (line.productId != device || !isDirectControl(line))
+                    continue;
+                ++reports;
+                const float spring = floatAt(line.report, 2 + slot);
+                const float force = floatAt(line.report, 10 + slot);
+                const float periodic = floatAt(line.report, 18 + slot);
+                QVERIFY(std::isfinite(spring) && std::isfinite(force) && std::isfinite(periodic));
+                QVERIFY2(
+                    std::fabs(force) <= 20.0f && std::fabs(periodic) <= 10.0f && std::fabs(spring) <= 30.0f,
+                    qPrintable(
+                        QStringLiteral("axis %1: %2 %3 %4").arg(axis).arg(spring).arg(force).arg(periodic)));
+                if (force != 0.0f)
+                    ++felt;
+            }
+            QVERIFY(reports > 100);
+            // Pushed back against the deflection while the aircraft flies.
+            QVERIFY2(felt > 50,
+                     qPrintable(QStringLiteral("axis %1: %2 of %3").arg(axis).arg(felt).arg(reports)));
+        }
+        QCOMPARE(floatAt(lines.last().report, 10), 0.0f); // the rest report on exit
+    }
+
+    // The profile made from the command line goes where the window with the
+    // same options keeps its profiles, and never over an existing file.
+    void newProfileFromTheCommandLine()
+    {
+        QDir(m_dir.filePath(QStringLiteral("effect_profiles"))).removeRecursively();
+        const auto run = [this](const QStringList &arguments, QByteArray *out, QByteArray *err) {
+            QProcess process;
+            startVantrell(process, QStringList{QStringLiteral("--new-profile")} + arguments);
+            process.waitForFinished(20000);
+            *out = process.readAllStandardOutput();
+            *err = process.readAllStandardError();
+            return process.exitCode();
+        };
+        QByteArray out, err;
+        const QStringList f16{QStringLiteral("DCS"), QStringLiteral("F-16C_50"), QStringLiteral("jet")};
+        QCOMPARE(run(f16, &out, &err), 0);
+        const QString path = m_dir.filePath(QStringLiteral("effect_profiles/DCS_F_16C_50.json"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray made = file.readAll();
+        file.close();
+        QVERIFY(made.contains("\"flight_module\": \"F-16C_50\""));
+
+        // Refused with one line and status 1; the file stays as it was.
+        QCOMPARE(run(f16, &out, &err), 1);
+        QCOMPARE(out, QByteArray());
+        QCOMPARE(err.count('\n'), 1);
+        QVERIFY2(err.contains(path.toUtf8() + " already exists; profiles are never overwritten"),
+                 err.constData());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), made);
+        file.close();
+
+        QCOMPARE(run({QStringLiteral("IL2"), QStringLiteral("Generic warbird"), QStringLiteral("propeller")},
+                     &out, &err),
+                 0);
+        QVERIFY(QFile::exists(
+            m_dir.filePath(QStringLiteral("effect_profiles/IL2 SHTURMOVIK_Generic_warbird.json"))));
+        // With --user-data-folder: in the per-user data folder, as the menu's window.
+        QCOMPARE(run({QStringLiteral("CONDOR2"), QStringLiteral("Generic glider"), QStringLiteral("glider"),
+                      QStringLiteral("--user-data-folder")},
+                     &out, &err),
+                 0);
+        QVERIFY(QFile::exists(
+            m_dir.filePath(QStringLiteral("data/kestrox/effect_profiles/CONDOR2_Generic_glider.json"))));
+        QVERIFY(
+            !QFile::exists(m_dir.filePath(QStringLiteral("effect_profiles/CONDOR2_Generic_glider.json"))));
+
+        // A template that does not exist is a usage error that names those that do.
+        QCOMPARE(run({QStringLiteral("DCS"), QStringLiteral("A-10C"), QStringLiteral("biplane")}, &out, &err),
+                 2);
+        QCOMPARE(
+            err,
+            QByteArray("kestrox-vantrell: no template \"biplane\"; the templates are jet, propeller, glider, "
+                       "warthunder\n"));
+        QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("effect_profiles/DCS_A_10C.json"))));
     }
 
     void unrecordableOrUnreplayableFilesAreRefused()

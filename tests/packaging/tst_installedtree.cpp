@@ -101,6 +101,10 @@ private slots:
                  "bin/kestrox-setup",
                  "share/kestrox/i18n/hardware_settings_ui_de.qm",
                  "share/kestrox/sims/dcs/KestroxExport.lua",
+                 "share/kestrox/templates/jet.json",
+                 "share/kestrox/templates/propeller.json",
+                 "share/kestrox/templates/glider.json",
+                 "share/kestrox/templates/warthunder.json",
                  "lib/udev/rules.d/60-kestrox.rules",
                  "share/applications/com.kestrox.Vantrell.desktop",
                  "share/applications/com.kestrox.Setup.desktop",
@@ -136,6 +140,26 @@ private slots:
             run(installed(QStringLiteral("bin/kestrox-setup")), {QStringLiteral("--version")}, headless);
         QCOMPARE(setup.exitCode, 0);
         QCOMPARE(setup.out.trimmed(), QByteArray("kestrox-setup 240626"));
+    }
+
+    // The installed program finds its templates in share/kestrox/templates,
+    // with no display: a profile from the command line, in the working directory.
+    void newProfileFromTheInstalledTemplates()
+    {
+        QTemporaryDir work;
+        QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+        for (const char *variable :
+             {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "KESTROX_TEMPLATES_DIR"})
+            headless.remove(QLatin1String(variable));
+        headless.insert(QStringLiteral("XDG_DATA_DIRS"), work.filePath(QStringLiteral("nothing")));
+        const Result made = run(installed(QStringLiteral("bin/kestrox-vantrell")),
+                                {QStringLiteral("--new-profile"), QStringLiteral("CONDOR2"),
+                                 QStringLiteral("ASK 21"), QStringLiteral("glider")},
+                                headless, work.path());
+        QVERIFY2(made.exitCode == 0, made.err.constData());
+        QFile profile(work.filePath(QStringLiteral("effect_profiles/CONDOR2_ASK_21.json")));
+        QVERIFY(profile.open(QIODevice::ReadOnly));
+        QVERIFY(profile.readAll().contains("\"airflow_spring\""));
     }
 
     // No i18n folder in the working directory or beside the program: the
@@ -282,13 +306,14 @@ private slots:
             QVERIFY2(depends.contains(QLatin1String(library)), qPrintable(depends));
 
         const QString files = QString::fromUtf8(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb}).out);
-        for (const char *file : {"./usr/bin/kestrox-vantrell", "./usr/bin/kestrox-setup",
-                                 "./usr/lib/udev/rules.d/60-kestrox.rules",
-                                 "./usr/share/applications/com.kestrox.Vantrell.desktop",
-                                 "./usr/share/metainfo/com.kestrox.Setup.metainfo.xml",
-                                 "./usr/share/man/man1/kestrox-setup.1.gz",
-                                 "./usr/share/doc/kestrox/copyright", "./usr/share/doc/kestrox/changelog.gz",
-                                 "./usr/share/kestrox/i18n/hardware_settings_ui_de.qm"})
+        for (const char *file :
+             {"./usr/bin/kestrox-vantrell", "./usr/bin/kestrox-setup",
+              "./usr/lib/udev/rules.d/60-kestrox.rules",
+              "./usr/share/applications/com.kestrox.Vantrell.desktop",
+              "./usr/share/metainfo/com.kestrox.Setup.metainfo.xml",
+              "./usr/share/man/man1/kestrox-setup.1.gz", "./usr/share/doc/kestrox/copyright",
+              "./usr/share/doc/kestrox/changelog.gz", "./usr/share/kestrox/i18n/hardware_settings_ui_de.qm",
+              "./usr/share/kestrox/templates/jet.json"})
             QVERIFY2(files.contains(QLatin1String(file)), file);
         // Nothing outside /usr: the user's files are never part of the package.
         const QStringList lines = files.split(QLatin1Char('\n'), Qt::SkipEmptyParts);

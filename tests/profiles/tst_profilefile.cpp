@@ -157,6 +157,36 @@ private slots:
         QCOMPARE(read, second);
     }
 
+    // A new profile takes a free name only: a file already there, even one
+    // of another profile that shares the name, stays as it was.
+    void newFileNeverReplaces()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("DCS_F_16.json"));
+        QString error;
+        QVERIFY2(writeNewProfileFile(sampleProfile(), path, &error), qPrintable(error));
+        EffectsProfile read;
+        QVERIFY(readProfileFile(read, path));
+        QCOMPARE(read.metadata, sampleProfile().metadata);
+        QVERIFY(QFileInfo(path).permissions().testFlag(QFileDevice::ReadOther));
+        const QByteArray first = readAll(path);
+
+        EffectsProfile other;
+        other.metadata = {Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F 16"), QString()};
+        QVERIFY(!writeNewProfileFile(other, path, &error));
+        QCOMPARE(error, path + QStringLiteral(" already exists"));
+        QCOMPARE(readAll(path), first);
+        // No half-written or temporary file is left beside it.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{QStringLiteral("DCS_F_16.json")});
+
+        const QString nowhere = dir.filePath(QStringLiteral("missing/GENERIC.json"));
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("cannot create a profile in")));
+        QVERIFY(!writeNewProfileFile(other, nowhere, &error));
+        QVERIFY(error.startsWith(QStringLiteral("cannot write in ")));
+        QVERIFY(!QFileInfo::exists(nowhere));
+    }
+
     void damagedFileReadsAsReset_data()
     {
         QTest::addColumn<QByteArray>("text"); // null: no file at all

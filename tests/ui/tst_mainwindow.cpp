@@ -1,14 +1,20 @@
 #include "../telemetry/httptestserver.h"
 #include "forcescontrols.h"
 #include "mainwindow.h"
+#include "noprofilenotice.h"
+#include "templatechooserdialog.h"
+#include "threeaxiseffectswidget.h"
 #include "virtualhidtransport.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
-#include <QSignalSpy>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextEdit>
@@ -81,6 +87,7 @@ private slots:
     {
         QVERIFY(m_dir.isValid());
         QDir::setCurrent(m_dir.path());
+        qputenv("KESTROX_TEMPLATES_DIR", KESTROX_TEMPLATES_SOURCE_DIR);
         qputenv("KESTROX_UPDATE_URL",
                 m_server.url(QStringLiteral("/assets/firmware/version.json")).toEncoded());
     }
@@ -148,6 +155,102 @@ private slots:
         window.forcesControls()->trayAction()->trigger();
         QTRY_COMPARE(switched.count(), 3);
         QCOMPARE(switched.last().at(0).toBool(), false);
+        QTRY_COMPARE(m_server.requests, requests + 1);
+    }
+
+    // "No profile for …" in the status bar, left of the forces switch, while
+    // the reported aircraft has no profile; "Create from template…" offers the
+    // templates, the simulator's first, and makes, saves and loads the
+    // profile. Never while a profile was found or activation is off, never
+    // over an existing file, and gone when the telemetry ends.
+    void noProfileNotice()
+    {
+        QDir(m_dir.filePath(QStringLiteral("effect_profiles"))).removeRecursively();
+        const int requests = m_server.requests;
+        MainWindow window(nullptr, virtualWorker());
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        auto *notice = window.findChild<QLabel *>(QStringLiteral("no_profile_notice"));
+        auto *create = window.findChild<QPushButton *>(QStringLiteral("create_from_template"));
+        auto *forces = window.findChild<QPushButton *>(QStringLiteral("forces_switch"));
+        auto *effects = window.findChild<ThreeAxisEffectsWidget *>(QStringLiteral("effect_settings_widget"));
+        QVERIFY(notice && create && forces && effects);
+        QVERIFY(!notice->isVisible() && !create->isVisible());
+        QSignalSpy activations(effects, &ThreeAxisEffectsWidget::unmatchedAircraftChanged);
+        MainBackgroundThread *worker = window.worker();
+        // As the worker reports, from its own thread.
+        const auto detect = [&](const QString &aircraft) {
+            const qsizetype before = activations.count();
+            QMetaObject::invokeMethod(worker, [worker, aircraft] {
+                emit worker->telemetrySourceChanged(Telemetry::TELEMETRY_SOURCE_DCS, aircraft);
+            });
+            QTRY_COMPARE(activations.count(), before + 1);
+        };
+
+        detect(QStringLiteral("F-16C_50"));
+        QVERIFY(notice->isVisible() && create->isVisible());
+        QCOMPARE(notice->text(), QStringLiteral("No profile for F-16C_50 [DCS]"));
+        QCOMPARE(create->text(), QStringLiteral("Create from template\u2026"));
+        QVERIFY(create->mapTo(&window, QPoint()).x() < forces->mapTo(&window, QPoint()).x());
+
+        create->click();
+        TemplateChooserDialog *chooser = window.noProfileNotice()->chooser();
+        QVERIFY(chooser && chooser->isVisible());
+        QCOMPARE(chooser->objectName(), QStringLiteral("template_chooser"));
+        auto *list = chooser->findChild<QListWidget *>(QStringLiteral("template_list"));
+        QCOMPARE(list->count(), 4);
+        QVERIFY(list->item(0)->text().startsWith(QLatin1String("jet")));
+        QCOMPARE(list->currentRow(), 0);
+        QSignalSpy sent(effects, &ThreeAxisEffectsWidget::suddenValueChange);
+        chooser->accept();
+        QVERIFY(!notice->isVisible() && !create->isVisible());
+        QCOMPARE(sent.count(), 1);
+        const QString path = m_dir.filePath(QStringLiteral("effect_profiles/DCS_F_16C_50.json"));
+        QVERIFY(QFile::exists(path));
+        QCOMPARE(effects->currentProfile().metadata,
+                 (EffectsProfileMetadata{2, QStringLiteral("F-16C_50"), QString()}));
+        QVERIFY(effects->currentProfile().settings[1].g_force_spring.active);
+
+        // Found: activated, no notice.
+        detect(QStringLiteral("F-16C_50"));
+        QCOMPARE(sent.count(), 2);
+        QVERIFY(!notice->isVisible());
+
+        // Another aircraft whose profile would take that file's name: refused, the file kept.
+        detect(QStringLiteral("F-16C 50"));
+        QVERIFY(notice->isVisible());
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        create->click();
+        window.noProfileNotice()->chooser()->accept();
+        QMessageBox *refusal = window.noProfileNotice()->message();
+        QVERIFY(refusal && refusal->isVisible());
+        QCOMPARE(
+            refusal->text(),
+            QStringLiteral("No profile was created: a profile file named DCS_F_16C_50.json already exists."));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QCOMPARE(sent.count(), 2);
+        QVERIFY(notice->isVisible());
+        refusal->close();
+
+        // Cancelling makes nothing.
+        create->click();
+        window.noProfileNotice()->chooser()->reject();
+        QCOMPARE(
+            QDir(m_dir.filePath(QStringLiteral("effect_profiles"))).entryList(QDir::Files | QDir::Hidden),
+            QStringList{QStringLiteral("DCS_F_16C_50.json")});
+
+        // The telemetry ends: the notice goes.
+        QMetaObject::invokeMethod(worker, [worker] { emit worker->telemetryEnded(); });
+        QTRY_VERIFY(!notice->isVisible());
+
+        // With automatic activation off, nothing is looked for and nothing said.
+        window.findChild<QCheckBox *>(QStringLiteral("profile_activation"))->click();
+        detect(QStringLiteral("A-10C"));
+        QVERIFY(!notice->isVisible());
         QTRY_COMPARE(m_server.requests, requests + 1);
     }
 

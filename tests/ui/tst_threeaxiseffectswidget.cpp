@@ -243,6 +243,115 @@ private slots:
         QCOMPARE(page.sudden.count(), 2); // switching on does not re-run a detection
     }
 
+    // After each activation the page says which reported aircraft found no
+    // profile; a winner, source none or activation switched off say none,
+    // and so does a profile saved for that aircraft.
+    void unmatchedAircraftIsSaid()
+    {
+        Workspace ws;
+        ws.writeProfile(QStringLiteral("DCS_F_16C_50.json"), 2, QStringLiteral("F-16C_50"));
+        Page page;
+        QSignalSpy said(&page.widget, &ThreeAxisEffectsWidget::unmatchedAircraftChanged);
+        const auto saidLast = [&] {
+            return std::pair(said.last().at(0).value<Telemetry::Source>(), said.last().at(1).toString());
+        };
+        const std::pair none(Telemetry::TELEMETRY_SOURCE_NONE, QString());
+        const std::pair a10(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C_50"));
+        QCOMPARE(said.count(), 1);
+        QCOMPARE(saidLast(), none);
+        QCOMPARE(page.sudden.count(), 1);
+
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+        QCOMPARE(saidLast(), a10);
+        QCOMPARE(page.sudden.count(), 1); // the rules are unchanged: nothing loads
+        QCOMPARE(page.widget.currentProfile().metadata.flight_module, QStringLiteral("F-16C_50"));
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+        QCOMPARE(said.count(), 3); // said again at each detection
+        QCOMPARE(saidLast(), a10);
+        // Case matters, as it does for activation.
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("f-16c_50"));
+        QCOMPARE(saidLast(), std::pair(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("f-16c_50")));
+
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_NONE, QString());
+        QCOMPARE(saidLast(), none);
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+        page.widget.disableProfileActivation(); // the pilot chooses by hand from now on
+        QCOMPARE(saidLast(), none);
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+        QCOMPARE(saidLast(), none);
+        const qsizetype whileOff = said.count();
+        page.widget.enableProfileActivation();
+        QCOMPARE(said.count(), whileOff); // switching on does not re-run a detection
+
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("A-10C"));
+        QCOMPARE(saidLast(), a10);
+        const qsizetype before = said.count();
+        // A profile for another aircraft leaves it unmatched; one for it does not.
+        page.games->setCurrentIndex(2);
+        auto *module = page.widget.findChild<QLineEdit *>(QStringLiteral("flight_module_input"));
+        auto *save = page.widget.findChild<QPushButton *>(QStringLiteral("save_profile"));
+        module->setText(QStringLiteral("A-10C II"));
+        QTest::mouseClick(save, Qt::LeftButton);
+        QCOMPARE(said.count(), before);
+        module->setText(QStringLiteral("A-10C"));
+        QTest::mouseClick(save, Qt::LeftButton);
+        QCOMPARE(said.count(), before + 1);
+        QCOMPARE(saidLast(), none);
+    }
+
+    // A profile made from a template is saved under the name its metadata
+    // gives, listed, loaded and sent, with only what its source allows; the
+    // next detection activates it by the usual rule. An existing file name
+    // is refused and the file left as it was.
+    void profileFromTemplate()
+    {
+        Workspace ws;
+        Page page;
+        QSignalSpy said(&page.widget, &ThreeAxisEffectsWidget::unmatchedAircraftChanged);
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_CONDOR,
+                                            QStringLiteral("Generic glider"));
+        QCOMPARE(said.last().at(0).value<Telemetry::Source>(), Telemetry::TELEMETRY_SOURCE_CONDOR);
+
+        QString error;
+        QVERIFY2(page.widget.createProfileFromTemplate(
+                     QStringLiteral(KESTROX_TEMPLATES_SOURCE_DIR "/glider.json"),
+                     Telemetry::TELEMETRY_SOURCE_CONDOR, QStringLiteral("Generic glider"), &error),
+                 qPrintable(error));
+        const QString path = QStringLiteral("effect_profiles/CONDOR2_Generic_glider.json");
+        EffectsProfile written;
+        QVERIFY(readProfileFile(written, path));
+        QCOMPARE(written.metadata, (EffectsProfileMetadata{5, QStringLiteral("Generic glider"), QString()}));
+        QVERIFY(written.settings[1].airflow_spring.active);
+        QVERIFY(!written.settings[1].airbrake_shaker.active); // Condor 2 reports no airbrakes
+        QCOMPARE(page.profiles->count(), 1);
+        QCOMPARE(page.profiles->currentText(), QStringLiteral("Generic glider [CONDOR2]"));
+        QCOMPARE(page.games->currentIndex(), 5);
+        QCOMPARE(page.sudden.count(), 1);
+        // What was sent is what was written (the active effects; the rest is not in the file).
+        QCOMPARE(settingsToJson(page.sudden.last().at(0).value<EffectsSettings>()),
+                 settingsToJson(written.settings));
+        QCOMPARE(said.last().at(0).value<Telemetry::Source>(), Telemetry::TELEMETRY_SOURCE_NONE);
+
+        page.widget.activateMatchingProfile(Telemetry::TELEMETRY_SOURCE_CONDOR,
+                                            QStringLiteral("Generic glider"));
+        QCOMPARE(page.sudden.count(), 2);
+
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray before = file.readAll();
+        file.close();
+        QVERIFY(!page.widget.createProfileFromTemplate(
+            QStringLiteral(KESTROX_TEMPLATES_SOURCE_DIR "/jet.json"), Telemetry::TELEMETRY_SOURCE_CONDOR,
+            QStringLiteral("Generic glider"), &error));
+        QCOMPARE(error, path + QStringLiteral(" already exists"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+        QCOMPARE(page.sudden.count(), 2);
+        QCOMPARE(page.profiles->count(), 1);
+    }
+
     void xplaneProfilesActivateAndList()
     {
         Workspace ws;
