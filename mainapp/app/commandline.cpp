@@ -72,6 +72,18 @@ struct Options
                               QStringLiteral("Switch the forces of the running kestrox-vantrell (the one started "
                                              "with --virtual-devices when given too), then exit."),
                               QStringLiteral("on|off|toggle")};
+    QCommandLineOption doctor{QStringLiteral("doctor"),
+                              QStringLiteral("Check what stands between you and the forces (device access, "
+                                             "simulators, ports), print one line per check and exit: 0 when "
+                                             "nothing is a problem, 1 otherwise. Changes nothing.")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("With --doctor: print the checks as JSON.")};
+    QCommandLineOption supportBundle{QStringLiteral("support-bundle"),
+                                     QStringLiteral("Write a support bundle (.tar.gz: the checks, versions, recent "
+                                                    "log, profiles) to FILE, a new file, then exit."),
+                                     QStringLiteral("FILE")};
+    QCommandLineOption includeRecording{QStringLiteral("include-recording"),
+                                        QStringLiteral("With --support-bundle: add this telemetry recording."),
+                                        QStringLiteral("FILE")};
 
     // The options that start the window, and those of the set-up command.
     QList<const QCommandLineOption *> window() const
@@ -95,6 +107,12 @@ struct Options
         for (const QCommandLineOption *option : setup())
             parser.addOption(*option);
         parser.addOption(forces);
+        for (const QCommandLineOption *option : health())
+            parser.addOption(*option);
+    }
+    QList<const QCommandLineOption *> health() const
+    {
+        return {&doctor, &json, &supportBundle, &includeRecording};
     }
 };
 
@@ -148,6 +166,42 @@ CommandLine parseVantrellCommandLine(const QStringList &arguments)
 
     CommandLine result;
     VantrellOptions &options = result.options;
+
+    // The health commands: nothing else goes with them.
+    for (const QCommandLineOption *option : o.health()) {
+        if (!parser.isSet(*option))
+            continue;
+        for (const QCommandLineOption *other : o.window() + o.setup() +
+                                                   QList<const QCommandLineOption *>{&o.setupSimulator, &o.forces}) {
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("%1 cannot be used with %2").arg(dashed(*other), dashed(*option)));
+        }
+    }
+    if (parser.isSet(o.doctor) && parser.isSet(o.supportBundle))
+        return usageError(QStringLiteral("--doctor and --support-bundle cannot be used together"));
+    if (parser.isSet(o.json) && !parser.isSet(o.doctor))
+        return usageError(QStringLiteral("--json needs --doctor"));
+    if (parser.isSet(o.includeRecording) && !parser.isSet(o.supportBundle))
+        return usageError(QStringLiteral("--include-recording needs --support-bundle"));
+    if (parser.isSet(o.doctor)) {
+        options.doctorJson = parser.isSet(o.json);
+        result.action = CommandLine::Action::Doctor;
+        return result;
+    }
+    if (parser.isSet(o.supportBundle)) {
+        options.supportBundlePath = QFileInfo(parser.value(o.supportBundle)).absoluteFilePath();
+        if (QFileInfo::exists(options.supportBundlePath) || QFileInfo(options.supportBundlePath).isSymLink())
+            return usageError(QStringLiteral("%1 already exists; a support bundle never overwrites a file, "
+                                             "choose another file name")
+                                  .arg(parser.value(o.supportBundle)));
+        if (parser.isSet(o.includeRecording)) {
+            options.includeRecording = QFileInfo(parser.value(o.includeRecording)).absoluteFilePath();
+            if (!QFileInfo(options.includeRecording).isFile() || !QFileInfo(options.includeRecording).isReadable())
+                return usageError(QStringLiteral("cannot read the recording %1").arg(parser.value(o.includeRecording)));
+        }
+        result.action = CommandLine::Action::SupportBundle;
+        return result;
+    }
 
     if (parser.isSet(o.forces)) {
         const QString value = parser.value(o.forces);

@@ -27,6 +27,11 @@ struct VantrellOptions
     std::optional<SimulatorSetupOptions> setupSimulator;
     // --forces: "on", "off" or "toggle", for the running instance.
     QString forces;
+    // --doctor [--json]: print the health checks.
+    bool doctorJson = false;
+    // --support-bundle FILE [--include-recording FILE], both absolute.
+    QString supportBundlePath;
+    QString includeRecording;
 };
 
 // What the command line asks for.
@@ -37,6 +42,8 @@ struct CommandLine
         Run,            // start the window with `options`
         SetupSimulator, // run the set-up command of `options`
         Forces,         // hand `options.forces` to the running instance
+        Doctor,         // print the health checks (as JSON with `options.doctorJson`)
+        SupportBundle,  // write a support bundle to `options.supportBundlePath`
         ShowHelp,       // print helpText() and exit 0
         ShowVersion,    // print the version and exit 0
         UsageError      // print `error` and exit 2

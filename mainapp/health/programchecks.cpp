@@ -10,6 +10,7 @@
 #include <QLockFile>
 #include <QSaveFile>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -73,9 +74,9 @@ HealthCheck dataFolderCheck(const HealthEnvironment &env)
     HealthCheck check;
     check.id = QStringLiteral("program.datafolder");
     check.details = env.dataFolder;
-    // access(2) only: no test file is written.
+    // Asked of the kernel for this process's own ids: no test file is written.
     const auto writable = [](const QString &folder) {
-        return ::access(QFile::encodeName(folder).constData(), W_OK | X_OK) == 0;
+        return ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK | X_OK, AT_EACCESS) == 0;
     };
     if (QFileInfo(env.dataFolder).isDir()) {
         if (writable(env.dataFolder)) {

@@ -185,7 +185,7 @@ QString versions(const QString &kernelRelease, const QString &osReleaseFile)
            QStringLiteral("hidapi: %1 (built with %2)\n")
                .arg(QLatin1String(hid_version_str()), QLatin1String(HID_API_VERSION_STR)) +
            QStringLiteral("libusb: %1.%2.%3.%4\n").arg(usb->major).arg(usb->minor).arg(usb->micro).arg(usb->nano) +
-           QStringLiteral("libarchive: %1\n").arg(QLatin1String(archive_version_details())) +
+           QStringLiteral("libarchive: %1\n").arg(QLatin1String(archive_version_string())) +
            QStringLiteral("kernel: %1\n").arg(kernelRelease.isEmpty() ? QStringLiteral("unknown") : kernelRelease) +
            QStringLiteral("distribution: %1\n").arg(osRelease(osReleaseFile));
 }

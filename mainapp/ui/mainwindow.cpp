@@ -3,7 +3,10 @@
 
 #include "desktopintegration.h"
 #include "forcescontrols.h"
+#include "healthwidget.h"
 #include "liveviewwidget.h"
+#include "profilefile.h"
+#include "programchecks.h"
 #include "safetynotice.h"
 #include "telemetryrecordingbar.h"
 #include "uilogging.h"
@@ -128,6 +131,16 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     // Out of view the figures need the samples, not their pace: fewer batches, fewer wake-ups.
     connect(m_liveView, &LiveViewWidget::shownChanged, worker, &MainBackgroundThread::setLiveViewShown);
 
+    m_health = new HealthWidget(this);
+    m_health->setObjectName(QStringLiteral("health_tab"));
+    m_ui->tabWidget->addTab(m_health, tr("Health"));
+    connect(worker, &MainBackgroundThread::telemetrySourceChanged, m_health, &HealthWidget::changeTelemetrySource);
+    connect(worker, &MainBackgroundThread::telemetryChanged, m_health, &HealthWidget::noteTelemetry);
+    m_health->setCurrentProfileProvider([effects] {
+        const EffectsProfile &profile = effects->currentProfile();
+        return std::pair{profileFileName(profile.metadata), QJsonDocument(profileToJson(profile)).toJson()};
+    });
+
     QTimer::singleShot(0, worker, [worker] { worker->start(); });
     m_workerThread = new QThread;
     m_workerThread->setObjectName(QStringLiteral("output"));
@@ -202,16 +215,26 @@ void MainWindow::onUpdateReplyFinished()
     m_updateReply = nullptr;
     reply->deleteLater();
 
+    // Kept for the Health tab, --doctor and support bundles.
+    UpdateCheckResult result;
+    result.at = QDateTime::currentDateTimeUtc();
     if (reply->error() != QNetworkReply::NoError) {
-        qCDebug(lcUi) << "error"
-                      << QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(reply->error());
+        const char *error = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(reply->error());
+        qCDebug(lcUi) << "error" << error;
+        result.outcome = UpdateCheckResult::Outcome::Failed;
+        result.error = QString::fromLatin1(error);
+        result.write(HealthEnvironment::defaultStateFolder());
         return;
     }
     const QJsonObject vantrell =
         QJsonDocument::fromJson(reply->readAll()).object().value(QLatin1String("vantrell")).toObject();
     const double published = vantrell.value(QLatin1String("version")).toDouble(0.0);
     // Compared as a whole number: 240626.9 is still 240626.
-    if (!(std::trunc(published) > Version))
+    const bool newer = std::trunc(published) > Version;
+    result.outcome = newer ? UpdateCheckResult::Outcome::Newer : UpdateCheckResult::Outcome::Current;
+    result.published = published;
+    result.write(HealthEnvironment::defaultStateFolder());
+    if (!newer)
         return;
 
     QMessageBox box;

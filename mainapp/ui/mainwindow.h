@@ -9,6 +9,7 @@
 
 class QNetworkAccessManager;
 class ForcesControls;
+class HealthWidget;
 class LiveViewWidget;
 class TelemetryRecordingBar;
 class QNetworkReply;
@@ -57,6 +58,7 @@ private:
     Ui::MainWindow *m_ui;
     TelemetryRecordingBar *m_recordingBar;
     LiveViewWidget *m_liveView;
+    HealthWidget *m_health;
     QIcon m_icon;
     QNetworkReply *m_updateReply = nullptr;
     QNetworkAccessManager *m_network;
