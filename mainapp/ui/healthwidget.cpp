@@ -204,7 +204,7 @@ void HealthWidget::showChecks(const QList<HealthCheck> &checks)
             if (!check.fix.isEmpty())
                 text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + tr("Fix: %1").arg(check.fix);
             details->setText(SummaryColumn, text);
-            details->setFirstColumnSpanned(false);
+            details->setToolTip(SummaryColumn, text);
         }
         if (check.action != HealthCheck::FixAction::None) {
             auto *button = new QPushButton(check.action == HealthCheck::FixAction::InstallDeviceRule
