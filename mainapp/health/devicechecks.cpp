@@ -43,8 +43,8 @@ QString readAttribute(const QString &path)
 QString driverOf(const QString &deviceFolder)
 {
     char buffer[4096];
-    const ssize_t length =
-        ::readlink(QFile::encodeName(deviceFolder + QStringLiteral("/driver")).constData(), buffer, sizeof buffer);
+    const ssize_t length = ::readlink(QFile::encodeName(deviceFolder + QStringLiteral("/driver")).constData(),
+                                      buffer, sizeof buffer);
     if (length <= 0 || length == ssize_t(sizeof buffer))
         return {};
     const QString target = QFile::decodeName(QByteArray(buffer, length));
@@ -74,7 +74,8 @@ OpenResult tryOpenReadWrite(const QString &node)
 
 QString modeOf(const QString &node)
 {
-    struct stat info{};
+    struct stat info
+    {};
     if (::stat(QFile::encodeName(node).constData(), &info) != 0)
         return {};
     return QStringLiteral("mode %1, owner uid %2, group gid %3")
@@ -168,9 +169,10 @@ private:
     QString ruleFix() const
     {
         if (m_env.deviceRuleSource.isEmpty())
-            return QStringLiteral("install the kestrox package, or copy packaging/60-kestrox.rules of the sources to "
-                                  "%1/ and run: sudo udevadm control --reload-rules && sudo udevadm trigger "
-                                  "--subsystem-match=hidraw")
+            return QStringLiteral(
+                       "install the kestrox package, or copy packaging/60-kestrox.rules of the sources to "
+                       "%1/ and run: sudo udevadm control --reload-rules && sudo udevadm trigger "
+                       "--subsystem-match=hidraw")
                 .arg(m_env.etcRuleFolder);
         return QStringLiteral("install the device rule: ") +
                DeviceChecks::deviceRuleInstallShellLine(m_env.deviceRuleSource, m_env.etcRuleFolder);
@@ -181,26 +183,28 @@ private:
                                                 : HealthCheck::FixAction::InstallDeviceRule;
     }
 
-    HealthCheck deviceCheck(const Product &product, const UsbKestroxDevice &device, const QString &suffix) const
+    HealthCheck deviceCheck(const Product &product, const UsbKestroxDevice &device,
+                            const QString &suffix) const
     {
         HealthCheck check;
         check.id = QStringLiteral("device.") + QLatin1String(product.key) + suffix;
         const QString name = QLatin1String(product.name);
-        QStringList details{QStringLiteral("USB %1 (bus %2, device %3), id %4:%5")
-                                .arg(device.usbName)
-                                .arg(device.busNumber)
-                                .arg(device.deviceNumber)
-                                .arg(hex(VendorId), hex(device.productId)),
-                            QStringLiteral("interface 0 driver: %1")
-                                .arg(device.interfaceDriver.isEmpty() ? QStringLiteral("none")
-                                                                      : device.interfaceDriver)};
+        QStringList details{
+            QStringLiteral("USB %1 (bus %2, device %3), id %4:%5")
+                .arg(device.usbName)
+                .arg(device.busNumber)
+                .arg(device.deviceNumber)
+                .arg(hex(VendorId), hex(device.productId)),
+            QStringLiteral("interface 0 driver: %1")
+                .arg(device.interfaceDriver.isEmpty() ? QStringLiteral("none") : device.interfaceDriver)};
         if (device.hidrawName.isEmpty()) {
             check.status = HealthCheck::Status::Problem;
             check.summary = QStringLiteral("%1 is on USB but has no hidraw node").arg(name);
             const QList<HoldingProcess> holders = m_holders.value(usbNode(device));
             if (device.interfaceDriver.isEmpty()) {
-                details.append(QStringLiteral("no kernel driver is bound to interface 0: a program that talks to "
-                                              "the device over libusb detached it"));
+                details.append(
+                    QStringLiteral("no kernel driver is bound to interface 0: a program that talks to "
+                                   "the device over libusb detached it"));
                 if (!holders.isEmpty())
                     details.append(QStringLiteral("%1 holds %2")
                                        .arg(ProcessHolders::describe(holders), usbNode(device)));
@@ -229,26 +233,30 @@ private:
         }
 
         check.status = HealthCheck::Status::Problem;
-        check.summary = QStringLiteral("%1 on USB %2: %3 cannot be opened for reading and writing (%4)")
-                            .arg(name, device.usbName, node, QString::fromLocal8Bit(std::strerror(opened.error)));
+        check.summary =
+            QStringLiteral("%1 on USB %2: %3 cannot be opened for reading and writing (%4)")
+                .arg(name, device.usbName, node, QString::fromLocal8Bit(std::strerror(opened.error)));
         if (!holders.isEmpty())
             details.append(QStringLiteral("held by %1").arg(ProcessHolders::describe(holders)));
         if (opened.error == EACCES || opened.error == EPERM) {
             if (m_usableRules.isEmpty()) {
-                details.append(m_rules.isEmpty() ? QStringLiteral("why: no udev rule for Kestrox devices is installed")
-                                                 : QStringLiteral("why: the Kestrox udev rule is masked or empty: %1")
-                                                       .arg(m_rules.join(QStringLiteral(", "))));
+                details.append(m_rules.isEmpty()
+                                   ? QStringLiteral("why: no udev rule for Kestrox devices is installed")
+                                   : QStringLiteral("why: the Kestrox udev rule is masked or empty: %1")
+                                         .arg(m_rules.join(QStringLiteral(", "))));
                 check.fix = ruleFix();
                 check.action = m_rules.isEmpty() ? ruleFixAction() : HealthCheck::FixAction::None;
                 if (!m_rules.isEmpty())
                     check.fix = QStringLiteral("remove the masking file %1, then re-plug the device")
                                     .arg(m_rules.join(QStringLiteral(", ")));
             } else {
-                details.append(QStringLiteral("why: the udev rule is installed (%1) but the node was not re-triggered "
-                                              "since; the rule gives access to the user logged in at the seat, "
-                                              "not to a remote login")
-                                   .arg(m_usableRules.join(QStringLiteral(", "))));
-                check.fix = QStringLiteral("re-plug the device or run: sudo udevadm trigger --subsystem-match=hidraw");
+                details.append(
+                    QStringLiteral("why: the udev rule is installed (%1) but the node was not re-triggered "
+                                   "since; the rule gives access to the user logged in at the seat, "
+                                   "not to a remote login")
+                        .arg(m_usableRules.join(QStringLiteral(", "))));
+                check.fix = QStringLiteral(
+                    "re-plug the device or run: sudo udevadm trigger --subsystem-match=hidraw");
             }
         } else if (!holders.isEmpty()) {
             check.fix = QStringLiteral("close %1").arg(ProcessHolders::describe(holders));
@@ -259,38 +267,46 @@ private:
         return check;
     }
 
-    HealthCheck driverCheck(const Product &product, const UsbKestroxDevice &device, const QString &suffix) const
+    HealthCheck driverCheck(const Product &product, const UsbKestroxDevice &device,
+                            const QString &suffix) const
     {
         HealthCheck check;
         check.id = QStringLiteral("driver.") + QLatin1String(product.key) + suffix;
         const QString name = QLatin1String(product.name);
-        const QString kernel = m_env.kernelRelease.isEmpty() ? QStringLiteral("unknown") : m_env.kernelRelease;
+        const QString kernel =
+            m_env.kernelRelease.isEmpty() ? QStringLiteral("unknown") : m_env.kernelRelease;
         const bool pidffKernel = DeviceChecks::kernelHasUniversalPidff(m_env.kernelRelease);
-        check.details = QStringLiteral("interface 0: %1; HID device: %2; kernel %3")
-                            .arg(device.interfaceDriver.isEmpty() ? QStringLiteral("no driver") : device.interfaceDriver,
-                                 device.hidDriver.isEmpty() ? QStringLiteral("no driver") : device.hidDriver, kernel);
+        check.details =
+            QStringLiteral("interface 0: %1; HID device: %2; kernel %3")
+                .arg(device.interfaceDriver.isEmpty() ? QStringLiteral("no driver") : device.interfaceDriver,
+                     device.hidDriver.isEmpty() ? QStringLiteral("no driver") : device.hidDriver, kernel);
         if (device.hidDriver == QLatin1String("hid-universal-pidff")) {
-            check.summary = QStringLiteral("%1: the kernel's force-feedback driver hid-universal-pidff is bound; "
-                                           "the simulator's own forces reach it")
-                                .arg(name);
+            check.summary =
+                QStringLiteral("%1: the kernel's force-feedback driver hid-universal-pidff is bound; "
+                               "the simulator's own forces reach it")
+                    .arg(name);
             return check;
         }
         check.status = HealthCheck::Status::Warning;
         if (device.hidDriver.isEmpty()) {
-            check.summary = QStringLiteral("%1: no kernel HID driver is bound; the simulator sees no joystick and "
-                                           "sends it no forces of its own")
-                                .arg(name);
-            check.fix = QStringLiteral("re-plug the device; if it stays so, see the kernel's log (journalctl -k)");
+            check.summary =
+                QStringLiteral("%1: no kernel HID driver is bound; the simulator sees no joystick and "
+                               "sends it no forces of its own")
+                    .arg(name);
+            check.fix =
+                QStringLiteral("re-plug the device; if it stays so, see the kernel's log (journalctl -k)");
         } else if (pidffKernel) {
             check.summary = QStringLiteral("%1: %2 is bound although kernel %3 has hid-universal-pidff; the "
                                            "simulator's own forces do not arrive")
                                 .arg(name, device.hidDriver, kernel);
-            check.fix = QStringLiteral("load the driver and re-plug the device: sudo modprobe hid-universal-pidff");
+            check.fix =
+                QStringLiteral("load the driver and re-plug the device: sudo modprobe hid-universal-pidff");
         } else {
-            check.summary = QStringLiteral("%1: kernel %2 has no force-feedback driver for it (hid-universal-pidff "
-                                           "binds it from 6.12.24 and 6.15); the simulator's own forces arrive only "
-                                           "through Proton's raw HID path")
-                                .arg(name, kernel);
+            check.summary =
+                QStringLiteral("%1: kernel %2 has no force-feedback driver for it (hid-universal-pidff "
+                               "binds it from 6.12.24 and 6.15); the simulator's own forces arrive only "
+                               "through Proton's raw HID path")
+                    .arg(name, kernel);
             check.fix = QStringLiteral("in Steam, set the game's launch options to: %1 %command%")
                             .arg(protonVariable({device.productId}));
         }
@@ -311,7 +327,8 @@ private:
         if (!m_rules.isEmpty()) {
             check.summary = QStringLiteral("the device rule is masked or empty: %1")
                                 .arg(m_rules.join(QStringLiteral(", ")));
-            check.fix = QStringLiteral("remove %1, then re-plug the devices").arg(m_rules.join(QStringLiteral(", ")));
+            check.fix =
+                QStringLiteral("remove %1, then re-plug the devices").arg(m_rules.join(QStringLiteral(", ")));
             return check;
         }
         check.summary = QStringLiteral("no udev rule gives this user access to the Kestrox devices");
@@ -354,13 +371,14 @@ QList<UsbKestroxDevice> findDevices(const QString &sysRoot)
         device.interfaceDriver = driverOf(interface);
         // The HID device under the interface: 0003:045B:58F9.0001.
         const QString prefix = QStringLiteral("0003:%1:%2.").arg(hex(VendorId), hex(product));
-        for (const QString &child : QDir(interface).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
+        for (const QString &child :
+             QDir(interface).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
             if (!child.startsWith(prefix, Qt::CaseInsensitive))
                 continue;
             const QString hid = interface + QLatin1Char('/') + child;
             device.hidDriver = driverOf(hid);
-            const QStringList nodes =
-                QDir(hid + QStringLiteral("/hidraw")).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+            const QStringList nodes = QDir(hid + QStringLiteral("/hidraw"))
+                                          .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
             if (!nodes.isEmpty())
                 device.hidrawName = nodes.first();
             break;
@@ -390,8 +408,8 @@ QStringList installedRuleFiles(const QStringList &ruleFolders)
     for (const QString &folder : ruleFolders) {
         const QDir dir(folder);
         for (const QString &name :
-             dir.entryList({QStringLiteral("*kestrox*.rules")}, QDir::Files | QDir::System | QDir::NoDotAndDotDot,
-                           QDir::Name)) {
+             dir.entryList({QStringLiteral("*kestrox*.rules")},
+                           QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
             // /lib is /usr/lib on a merged system: each file once.
             const QString path = dir.filePath(name);
             const QString canonical = QFileInfo(path).canonicalFilePath();

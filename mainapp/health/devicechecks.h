@@ -11,12 +11,12 @@
 struct UsbKestroxDevice
 {
     quint16 productId = 0;
-    QString usbName;          // the USB device's sysfs name, as "2-1"
+    QString usbName; // the USB device's sysfs name, as "2-1"
     int busNumber = 0;
     int deviceNumber = 0;
-    QString interfaceDriver;  // bound to interface 0, as "usbhid"; empty: none
-    QString hidDriver;        // bound to its HID device, as "hid-generic"; empty: none
-    QString hidrawName;       // as "hidraw3"; empty: no node
+    QString interfaceDriver; // bound to interface 0, as "usbhid"; empty: none
+    QString hidDriver;       // bound to its HID device, as "hid-generic"; empty: none
+    QString hidrawName;      // as "hidraw3"; empty: no node
 };
 
 // A command a button runs with more rights: the program and its arguments.

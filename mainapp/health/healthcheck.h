@@ -11,15 +11,21 @@
 // what to do about it.
 struct HealthCheck
 {
-    enum class Status { Ok, Warning, Problem };
+    enum class Status
+    {
+        Ok,
+        Warning,
+        Problem
+    };
     // What a button can do about it, beside the fix's text.
-    enum class FixAction {
+    enum class FixAction
+    {
         None,
         InstallDeviceRule, // through pkexec (DeviceChecks::deviceRuleInstallCommand)
         RunCommand         // kestrox-vantrell with fixArguments, as the set-up command
     };
 
-    QString id;      // stable, as "device.joystick"
+    QString id; // stable, as "device.joystick"
     Status status = Status::Ok;
     QString summary; // one sentence: what was found
     QString details; // the evidence: files, nodes, processes; may be empty

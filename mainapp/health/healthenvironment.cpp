@@ -13,11 +13,12 @@ HealthEnvironment HealthEnvironment::system()
 {
     HealthEnvironment env;
     env.udevRuleFolders = {QStringLiteral("/etc/udev/rules.d"), QStringLiteral("/run/udev/rules.d"),
-                           QStringLiteral("/usr/local/lib/udev/rules.d"), QStringLiteral("/usr/lib/udev/rules.d"),
-                           QStringLiteral("/lib/udev/rules.d")};
+                           QStringLiteral("/usr/local/lib/udev/rules.d"),
+                           QStringLiteral("/usr/lib/udev/rules.d"), QStringLiteral("/lib/udev/rules.d")};
     if (QCoreApplication::instance())
         env.deviceRuleSource = findDeviceRuleSource(QCoreApplication::applicationDirPath());
-    struct utsname names{};
+    struct utsname names
+    {};
     if (::uname(&names) == 0)
         env.kernelRelease = QString::fromLocal8Bit(names.release);
     env.home = QDir::homePath();
@@ -45,8 +46,8 @@ QString HealthEnvironment::defaultStateFolder()
 
 QString HealthEnvironment::findDeviceRuleSource(const QString &programDir)
 {
-    for (const QString &relative : {QStringLiteral("../lib/udev/rules.d/60-kestrox.rules"),
-                                    QStringLiteral("udev/60-kestrox.rules")}) {
+    for (const QString &relative :
+         {QStringLiteral("../lib/udev/rules.d/60-kestrox.rules"), QStringLiteral("udev/60-kestrox.rules")}) {
         const QString path = QDir::cleanPath(programDir + QLatin1Char('/') + relative);
         if (QFileInfo(path).isFile())
             return path;

@@ -41,17 +41,19 @@ QString processName(const QString &procRoot, qint64 pid)
     QList<QByteArray> arguments = readAll(folder + QStringLiteral("cmdline")).split('\0');
     const auto fileName = [](const QByteArray &argument) {
         const QString path = QString::fromUtf8(argument);
-        return path.mid(std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) + 1);
+        return path.mid(std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) +
+                        1);
     };
-    if (!arguments.isEmpty() && fileName(arguments.first()).startsWith(QLatin1String("wine")) && arguments.size() > 1
-        && !arguments.at(1).isEmpty())
+    if (!arguments.isEmpty() && fileName(arguments.first()).startsWith(QLatin1String("wine")) &&
+        arguments.size() > 1 && !arguments.at(1).isEmpty())
         arguments.removeFirst();
     if (!arguments.isEmpty() && !arguments.first().isEmpty())
         return fileName(arguments.first());
     return QString::fromUtf8(readAll(folder + QStringLiteral("comm"))).trimmed();
 }
 
-QHash<QString, QList<HoldingProcess>> holding(const QString &procRoot, const QStringList &targets, qint64 exceptPid)
+QHash<QString, QList<HoldingProcess>> holding(const QString &procRoot, const QStringList &targets,
+                                              qint64 exceptPid)
 {
     QHash<QString, QList<HoldingProcess>> result;
     if (targets.isEmpty() || procRoot.isEmpty())
@@ -64,7 +66,8 @@ QHash<QString, QList<HoldingProcess>> holding(const QString &procRoot, const QSt
         for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
             // The link's text as the kernel writes it ("socket:[n]" is not a path).
             char buffer[4096];
-            const ssize_t length = ::readlink(QFile::encodeName(fds.filePath(fd)).constData(), buffer, sizeof buffer);
+            const ssize_t length =
+                ::readlink(QFile::encodeName(fds.filePath(fd)).constData(), buffer, sizeof buffer);
             if (length <= 0 || length == ssize_t(sizeof buffer))
                 continue;
             const QString link = QFile::decodeName(QByteArray(buffer, length));

@@ -34,8 +34,10 @@ HealthCheck instanceCheck(const HealthEnvironment &env)
     check.id = QStringLiteral("program.instance");
     if (env.runtimeFolder.isEmpty()) {
         check.status = HealthCheck::Status::Warning;
-        check.summary = QStringLiteral("no runtime folder for the instance lock; two instances could drive the devices");
-        check.fix = QStringLiteral("start kestrox-vantrell from a desktop session, which sets XDG_RUNTIME_DIR");
+        check.summary =
+            QStringLiteral("no runtime folder for the instance lock; two instances could drive the devices");
+        check.fix =
+            QStringLiteral("start kestrox-vantrell from a desktop session, which sets XDG_RUNTIME_DIR");
         return check;
     }
     const QString path = env.runtimeFolder + QStringLiteral("/kestrox-vantrell.lock");
@@ -54,18 +56,21 @@ HealthCheck instanceCheck(const HealthEnvironment &env)
     }
     const QString name = ProcessHolders::processName(env.procRoot, pid);
     if (name.isEmpty()) {
-        check.summary = QStringLiteral("the devices' lock was left by process %1, which has ended; the next start "
-                                       "takes it over")
-                            .arg(pid);
+        check.summary =
+            QStringLiteral("the devices' lock was left by process %1, which has ended; the next start "
+                           "takes it over")
+                .arg(pid);
         return check;
     }
     check.status = HealthCheck::Status::Warning;
-    check.summary = QStringLiteral("another kestrox-vantrell (%1, process %2) holds the devices' lock; a new start "
-                                   "hands its request over to it")
-                        .arg(name)
-                        .arg(pid);
-    check.fix = QStringLiteral("to start afresh, close it first (its window, its tray menu's Quit, or: kill %1)")
-                    .arg(pid);
+    check.summary =
+        QStringLiteral("another kestrox-vantrell (%1, process %2) holds the devices' lock; a new start "
+                       "hands its request over to it")
+            .arg(name)
+            .arg(pid);
+    check.fix =
+        QStringLiteral("to start afresh, close it first (its window, its tray menu's Quit, or: kill %1)")
+            .arg(pid);
     return check;
 }
 
@@ -84,8 +89,10 @@ HealthCheck dataFolderCheck(const HealthEnvironment &env)
             return check;
         }
         check.status = HealthCheck::Status::Problem;
-        check.summary = QStringLiteral("the data folder %1 is not writable: profiles cannot be saved").arg(env.dataFolder);
-        check.fix = QStringLiteral("make it yours: sudo chown -R \"$USER\" %1 && chmod u+rwx %1").arg(env.dataFolder);
+        check.summary = QStringLiteral("the data folder %1 is not writable: profiles cannot be saved")
+                            .arg(env.dataFolder);
+        check.fix =
+            QStringLiteral("make it yours: sudo chown -R \"$USER\" %1 && chmod u+rwx %1").arg(env.dataFolder);
         return check;
     }
     if (QFileInfo::exists(env.dataFolder)) {
@@ -98,13 +105,15 @@ HealthCheck dataFolderCheck(const HealthEnvironment &env)
     while (!QFileInfo::exists(parent) && parent != QLatin1String("/"))
         parent = QFileInfo(parent).absolutePath();
     if (writable(parent)) {
-        check.summary = QStringLiteral("the data folder %1 does not exist yet; it is made at the first start from "
-                                       "the menu")
-                            .arg(env.dataFolder);
+        check.summary =
+            QStringLiteral("the data folder %1 does not exist yet; it is made at the first start from "
+                           "the menu")
+                .arg(env.dataFolder);
         return check;
     }
     check.status = HealthCheck::Status::Problem;
-    check.summary = QStringLiteral("the data folder %1 cannot be made: %2 is not writable").arg(env.dataFolder, parent);
+    check.summary =
+        QStringLiteral("the data folder %1 cannot be made: %2 is not writable").arg(env.dataFolder, parent);
     check.fix = QStringLiteral("make %1 writable for you").arg(parent);
     return check;
 }
@@ -155,7 +164,8 @@ bool UpdateCheckResult::write(const QString &stateFolder) const
                              {QStringLiteral("published"), published},
                              {QStringLiteral("error"), error}};
     QSaveFile file(filePath(stateFolder));
-    return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(object).toJson()) >= 0 && file.commit();
+    return file.open(QIODevice::WriteOnly) && file.write(QJsonDocument(object).toJson()) >= 0 &&
+           file.commit();
 }
 
 std::optional<UpdateCheckResult> UpdateCheckResult::read(const QString &stateFolder)

@@ -13,7 +13,12 @@
 // --doctor and a support bundle can tell it.
 struct UpdateCheckResult
 {
-    enum class Outcome { Current, Newer, Failed };
+    enum class Outcome
+    {
+        Current,
+        Newer,
+        Failed
+    };
     QDateTime at;
     Outcome outcome = Outcome::Current;
     double published = 0; // the published version, when read

@@ -8,8 +8,8 @@
 #include <QFileInfo>
 
 #include <atomic>
-#include <cstring>
 #include <condition_variable>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -113,7 +113,8 @@ struct RecentLog::Writer
     std::thread thread; // last: starts once the rest is built
 };
 
-RecentLog::RecentLog(const QString &file) : m_writer(std::make_unique<Writer>(file)) {}
+RecentLog::RecentLog(const QString &file) : m_writer(std::make_unique<Writer>(file))
+{}
 
 RecentLog::~RecentLog()
 {

@@ -14,9 +14,9 @@ using Simulator = SimulatorSetupOptions::Simulator;
 struct SimulatorFacts
 {
     Simulator simulator;
-    const char *key;  // in ids and on the command line
+    const char *key; // in ids and on the command line
     const char *name;
-    quint16 udpPort;  // 0: none (MSFS is reached over TCP)
+    quint16 udpPort; // 0: none (MSFS is reached over TCP)
 };
 
 constexpr SimulatorFacts Simulators[] = {
@@ -45,7 +45,8 @@ HealthCheck simulatorCheck(const SimulatorFacts &facts, const SimulatorSetupStat
     if (state.files.isEmpty()) {
         check.summary = QStringLiteral("%1 not found; nothing to set up").arg(name);
         details.append(state.notFound);
-        details.append(QStringLiteral("installed elsewhere: %1").arg(setUpCommand(facts, {QStringLiteral("--game-dir DIR")})));
+        details.append(QStringLiteral("installed elsewhere: %1")
+                           .arg(setUpCommand(facts, {QStringLiteral("--game-dir DIR")})));
         check.details = details.join(QLatin1Char('\n'));
         return check;
     }
@@ -70,7 +71,8 @@ HealthCheck simulatorCheck(const SimulatorFacts &facts, const SimulatorSetupStat
         check.action = HealthCheck::FixAction::RunCommand;
         check.fixArguments = {QStringLiteral("--setup-simulator"), QLatin1String(facts.key)};
     } else {
-        check.summary = QStringLiteral("%1 is set up to send telemetry: %2").arg(name, state.files.last().path);
+        check.summary =
+            QStringLiteral("%1 is set up to send telemetry: %2").arg(name, state.files.last().path);
     }
     return check;
 }
@@ -99,17 +101,20 @@ HealthCheck msfsPortCheck(const HealthEnvironment &env, const SimulatorSetupStat
         TcpListeners listeners;
         const std::optional<bool> listening = listeners.isListening(dialled);
         if (listening.has_value())
-            details.append(*listening ? QStringLiteral("something listens on TCP port %1 now").arg(dialled)
-                                      : QStringLiteral("MSFS runs, but nothing listens on TCP port %1").arg(dialled));
+            details.append(
+                *listening ? QStringLiteral("something listens on TCP port %1 now").arg(dialled)
+                           : QStringLiteral("MSFS runs, but nothing listens on TCP port %1").arg(dialled));
     }
     check.details = details.join(QLatin1Char('\n'));
     if (state.msfsListenerPorts.contains(dialled)) {
-        check.summary = QStringLiteral("MSFS listens on port %1, the port kestrox-vantrell dials").arg(dialled);
+        check.summary =
+            QStringLiteral("MSFS listens on port %1, the port kestrox-vantrell dials").arg(dialled);
     } else if (!state.msfsListenerPorts.isEmpty()) {
         const quint16 listener = state.msfsListenerPorts.first();
         check.status = HealthCheck::Status::Problem;
-        check.summary =
-            QStringLiteral("MSFS listens on port %1, but kestrox-vantrell dials port %2").arg(ports.join(QStringLiteral(", "))).arg(dialled);
+        check.summary = QStringLiteral("MSFS listens on port %1, but kestrox-vantrell dials port %2")
+                            .arg(ports.join(QStringLiteral(", ")))
+                            .arg(dialled);
         check.fix = QStringLiteral("kestrox-vantrell --setup-simulator msfs --msfs-port %1 (sets the port in "
                                    "SimConnect.cfg; restart kestrox-vantrell afterwards)")
                         .arg(listener);
@@ -118,7 +123,8 @@ HealthCheck msfsPortCheck(const HealthEnvironment &env, const SimulatorSetupStat
                               QStringLiteral("--msfs-port"), QString::number(listener)};
     } else {
         check.status = HealthCheck::Status::Problem;
-        check.summary = QStringLiteral("MSFS has no IPv4 listener for kestrox-vantrell to dial (port %1)").arg(dialled);
+        check.summary =
+            QStringLiteral("MSFS has no IPv4 listener for kestrox-vantrell to dial (port %1)").arg(dialled);
         check.fix = QStringLiteral("kestrox-vantrell --setup-simulator msfs");
         check.action = HealthCheck::FixAction::RunCommand;
         check.fixArguments = {QStringLiteral("--setup-simulator"), QStringLiteral("msfs")};
@@ -144,7 +150,8 @@ HealthCheck udpPortCheck(const HealthEnvironment &env, const SimulatorFacts &fac
     for (const UdpSocketEntry &socket : sockets) {
         if (socket.port != facts.udpPort)
             continue;
-        const QList<HoldingProcess> processes = holders.value(QStringLiteral("socket:[%1]").arg(socket.inode));
+        const QList<HoldingProcess> processes =
+            holders.value(QStringLiteral("socket:[%1]").arg(socket.inode));
         if (processes.isEmpty())
             unseen.append(QStringLiteral("a process of user id %1 that /proc does not show (socket inode %2)")
                               .arg(socket.uid)

@@ -72,7 +72,8 @@ public:
     {
         if (!header(name, bytes.size()))
             return false;
-        return bytes.isEmpty() || archive_write_data(m_archive, bytes.constData(), size_t(bytes.size())) == bytes.size();
+        return bytes.isEmpty() ||
+               archive_write_data(m_archive, bytes.constData(), size_t(bytes.size())) == bytes.size();
     }
 
     // A file as it is, read in chunks.
@@ -110,7 +111,8 @@ public:
 private:
     bool header(const QString &name, qint64 size)
     {
-        std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(), archive_entry_free);
+        std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(),
+                                                                            archive_entry_free);
         const QByteArray path = (QLatin1String(SupportBundle::TopFolder) + QLatin1Char('/') + name).toUtf8();
         archive_entry_set_pathname(entry.get(), path.constData());
         archive_entry_set_size(entry.get(), size);
@@ -141,8 +143,9 @@ QString profileList(const SupportBundleOptions &options)
     }
     text += QLatin1Char('\n');
     if (options.currentProfileJson.isEmpty())
-        text += QStringLiteral("current profile: not known here (written without the window; the Health tab's "
-                               "button adds it)\n");
+        text +=
+            QStringLiteral("current profile: not known here (written without the window; the Health tab's "
+                           "button adds it)\n");
     else
         text += QStringLiteral("current profile: %1 (in current-profile.json)\n")
                     .arg(options.currentProfileName.isEmpty() ? QStringLiteral("not saved yet")
@@ -159,7 +162,8 @@ QString withoutHome(const QString &text, const QString &home)
     const QString cleaned = QDir::cleanPath(home);
     if (cleaned.isEmpty() || cleaned == QLatin1String("/"))
         return text;
-    const QRegularExpression mention(QRegularExpression::escape(cleaned) + QStringLiteral("(?![A-Za-z0-9._-])"));
+    const QRegularExpression mention(QRegularExpression::escape(cleaned) +
+                                     QStringLiteral("(?![A-Za-z0-9._-])"));
     QString result = text;
     return result.replace(mention, QStringLiteral("~"));
 }
@@ -181,12 +185,18 @@ QString versions(const QString &kernelRelease, const QString &osReleaseFile)
 {
     const libusb_version *usb = libusb_get_version();
     return QStringLiteral("kestrox-vantrell: %1\n").arg(KESTROX_RELEASE) +
-           QStringLiteral("Qt: %1 (built with %2)\n").arg(QLatin1String(qVersion()), QLatin1String(QT_VERSION_STR)) +
+           QStringLiteral("Qt: %1 (built with %2)\n")
+               .arg(QLatin1String(qVersion()), QLatin1String(QT_VERSION_STR)) +
            QStringLiteral("hidapi: %1 (built with %2)\n")
                .arg(QLatin1String(hid_version_str()), QLatin1String(HID_API_VERSION_STR)) +
-           QStringLiteral("libusb: %1.%2.%3.%4\n").arg(usb->major).arg(usb->minor).arg(usb->micro).arg(usb->nano) +
+           QStringLiteral("libusb: %1.%2.%3.%4\n")
+               .arg(usb->major)
+               .arg(usb->minor)
+               .arg(usb->micro)
+               .arg(usb->nano) +
            QStringLiteral("libarchive: %1\n").arg(QLatin1String(archive_version_string())) +
-           QStringLiteral("kernel: %1\n").arg(kernelRelease.isEmpty() ? QStringLiteral("unknown") : kernelRelease) +
+           QStringLiteral("kernel: %1\n")
+               .arg(kernelRelease.isEmpty() ? QStringLiteral("unknown") : kernelRelease) +
            QStringLiteral("distribution: %1\n").arg(osRelease(osReleaseFile));
 }
 
@@ -198,9 +208,11 @@ bool write(const SupportBundleOptions &options, QString *error)
     const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (fd < 0) {
         *error = errno == EEXIST
-                     ? QStringLiteral("%1 exists already; a support bundle never overwrites a file, choose another name")
+                     ? QStringLiteral(
+                           "%1 exists already; a support bundle never overwrites a file, choose another name")
                            .arg(options.path)
-                     : QStringLiteral("cannot create %1: %2").arg(options.path, QString::fromLocal8Bit(std::strerror(errno)));
+                     : QStringLiteral("cannot create %1: %2")
+                           .arg(options.path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     const auto text = [&env](const QString &content) { return withoutHome(content, env.home).toUtf8(); };
@@ -211,10 +223,13 @@ bool write(const SupportBundleOptions &options, QString *error)
         ArchiveWriter archive;
         ok = archive.open(fd);
         ok = ok && archive.add(QStringLiteral("doctor.txt"), text(HealthReport::text(options.checks)));
-        ok = ok && archive.add(QStringLiteral("doctor.json"),
-                               text(QString::fromUtf8(QJsonDocument(HealthReport::toJson(options.checks)).toJson())));
-        ok = ok && archive.add(QStringLiteral("versions.txt"), text(versions(env.kernelRelease, options.osReleaseFile)));
-        for (const QString &log : {QStringLiteral("kestrox-vantrell.log.1"), QStringLiteral("kestrox-vantrell.log")}) {
+        ok = ok && archive.add(
+                       QStringLiteral("doctor.json"),
+                       text(QString::fromUtf8(QJsonDocument(HealthReport::toJson(options.checks)).toJson())));
+        ok = ok && archive.add(QStringLiteral("versions.txt"),
+                               text(versions(env.kernelRelease, options.osReleaseFile)));
+        for (const QString &log :
+             {QStringLiteral("kestrox-vantrell.log.1"), QStringLiteral("kestrox-vantrell.log")}) {
             QFile file(env.stateFolder + QLatin1Char('/') + log);
             if (ok && file.open(QIODevice::ReadOnly))
                 ok = archive.add(QStringLiteral("log/") + log, text(QString::fromUtf8(file.readAll())));

@@ -22,7 +22,12 @@
 
 namespace {
 
-enum Column { StatusColumn, SummaryColumn, FixColumn };
+enum Column
+{
+    StatusColumn,
+    SummaryColumn,
+    FixColumn
+};
 
 QString sourceName(Telemetry::Source source)
 {
@@ -90,7 +95,8 @@ HealthWidget::HealthWidget(QWidget *parent, HealthEnvironment environment, Milli
       m_program(QCoreApplication::applicationFilePath()), m_view(new QTreeWidget(this)),
       m_rerun(new QPushButton(tr("Re-run checks"), this)),
       m_bundle(new QPushButton(tr("Save support bundle..."), this)), m_lastRun(new QLabel(this)),
-      m_output(new QPlainTextEdit(this)), m_timer(new QTimer(this)), m_thread(new QThread), m_worker(new QObject)
+      m_output(new QPlainTextEdit(this)), m_timer(new QTimer(this)), m_thread(new QThread),
+      m_worker(new QObject)
 {
     m_view->setObjectName(QStringLiteral("health_view"));
     m_view->setColumnCount(3);
@@ -122,8 +128,9 @@ HealthWidget::HealthWidget(QWidget *parent, HealthEnvironment environment, Milli
     connect(m_timer, &QTimer::timeout, this, &HealthWidget::rerun);
 
     m_chooseBundlePath = [this] {
-        const QString name = QStringLiteral("kestrox-support-%1.tar.gz")
-                                 .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
+        const QString name =
+            QStringLiteral("kestrox-support-%1.tar.gz")
+                .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss")));
         // The bundle refuses an existing file itself, with its reason.
         return QFileDialog::getSaveFileName(this, tr("Save support bundle"), QDir::home().filePath(name),
                                             tr("Support bundles (*.tar.gz)"), nullptr,
@@ -172,7 +179,8 @@ void HealthWidget::rerun()
     QMetaObject::invokeMethod(m_worker, [this, env = m_environment] {
         const QList<HealthCheck> checks = HealthReport::runAll(env);
         // The widget waits for this thread before it goes, so it is there.
-        QMetaObject::invokeMethod(this, [this, checks] { showChecks(checks); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, checks] { showChecks(checks); }, Qt::QueuedConnection);
     });
 }
 
@@ -197,7 +205,9 @@ void HealthWidget::showChecks(const QList<HealthCheck> &checks)
         item->setToolTip(StatusColumn, HealthReport::statusName(check.status));
         item->setForeground(StatusColumn, statusColour(check.status));
         item->setText(SummaryColumn, check.summary);
-        item->setToolTip(SummaryColumn, check.fix.isEmpty() ? check.details : check.details + QStringLiteral("\n\nFix: ") + check.fix);
+        item->setToolTip(SummaryColumn, check.fix.isEmpty()
+                                            ? check.details
+                                            : check.details + QStringLiteral("\n\nFix: ") + check.fix);
         if (!check.details.isEmpty() || !check.fix.isEmpty()) {
             auto *details = new QTreeWidgetItem(item);
             QString text = check.details;
@@ -253,8 +263,9 @@ HealthCheck HealthWidget::telemetryCheck() const
         seen.append(line);
     }
     for (Telemetry::Source source :
-         {Telemetry::TELEMETRY_SOURCE_DCS, Telemetry::TELEMETRY_SOURCE_IL2, Telemetry::TELEMETRY_SOURCE_CONDOR,
-          Telemetry::TELEMETRY_SOURCE_MSFS, Telemetry::TELEMETRY_SOURCE_WARTHUNDER, Telemetry::TELEMETRY_SOURCE_XPLANE})
+         {Telemetry::TELEMETRY_SOURCE_DCS, Telemetry::TELEMETRY_SOURCE_IL2,
+          Telemetry::TELEMETRY_SOURCE_CONDOR, Telemetry::TELEMETRY_SOURCE_MSFS,
+          Telemetry::TELEMETRY_SOURCE_WARTHUNDER, Telemetry::TELEMETRY_SOURCE_XPLANE})
         if (!m_lastSeen.contains(source))
             details.append(QStringLiteral("%1: not seen since the start").arg(sourceName(source)));
     check.summary = seen.isEmpty() ? tr("no telemetry seen from any simulator since the start")
@@ -266,8 +277,8 @@ HealthCheck HealthWidget::telemetryCheck() const
 void HealthWidget::applyFix(const HealthCheck &check)
 {
     if (check.action == HealthCheck::FixAction::InstallDeviceRule) {
-        const PrivilegedCommand command =
-            DeviceChecks::deviceRuleInstallCommand(m_environment.deviceRuleSource, m_environment.etcRuleFolder);
+        const PrivilegedCommand command = DeviceChecks::deviceRuleInstallCommand(
+            m_environment.deviceRuleSource, m_environment.etcRuleFolder);
         runCommand(m_privilegeProgram, command.arguments);
     } else if (check.action == HealthCheck::FixAction::RunCommand) {
         runCommand(m_program, check.fixArguments);
@@ -328,9 +339,12 @@ void HealthWidget::saveSupportBundle()
         QString error;
         const bool ok = SupportBundle::write(options, &error);
         const QString message = ok ? tr("Support bundle saved: %1").arg(options.path) : error;
-        QMetaObject::invokeMethod(this, [this, ok, message] {
-            m_bundle->setEnabled(true);
-            report(ok, message);
-        }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this,
+            [this, ok, message] {
+                m_bundle->setEnabled(true);
+                report(ok, message);
+            },
+            Qt::QueuedConnection);
     });
 }

@@ -32,7 +32,8 @@ class HealthWidget : public QWidget
 public:
     static constexpr int RerunIntervalMs = 5000;
 
-    explicit HealthWidget(QWidget *parent = nullptr, HealthEnvironment environment = HealthEnvironment::system(),
+    explicit HealthWidget(QWidget *parent = nullptr,
+                          HealthEnvironment environment = HealthEnvironment::system(),
                           MillisecondClock clock = steadyMillisecondClock());
     ~HealthWidget() override;
 

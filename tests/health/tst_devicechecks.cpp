@@ -36,8 +36,10 @@ QByteArray record(const Usb &usb)
     const QByteArray device = "/devices/pci0000:00/0000:00:14.0/usb2/" + usb.name;
     const QByteArray interface = device + '/' + usb.name + ":1.0";
     const QByteArray hid = interface + "/0003:045B:" + usb.product.toUpper() + ".0001";
-    QByteArray text = "P: " + device + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=045b\nA: idProduct=" +
-                      usb.product + "\nA: busnum=2\nA: devnum=7\n\n";
+    QByteArray text =
+        "P: " + device +
+        "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\nA: idVendor=045b\nA: idProduct=" + usb.product +
+        "\nA: busnum=2\nA: devnum=7\n\n";
     text += "P: " + interface + "\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\nA: bInterfaceNumber=00\n";
     if (!usb.interfaceDriver.isEmpty())
         text += "L: driver=../../../../../../bus/usb/drivers/" + usb.interfaceDriver + "\n";
@@ -49,8 +51,8 @@ QByteArray record(const Usb &usb)
         text += "L: driver=../../../../../../../bus/hid/drivers/" + usb.hidDriver + "\n";
     text += "\n";
     if (!usb.hidraw.isEmpty())
-        text += "P: " + hid + "/hidraw/" + usb.hidraw + "\nN: " + usb.hidraw + "\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/" +
-                usb.hidraw + "\n\n";
+        text += "P: " + hid + "/hidraw/" + usb.hidraw + "\nN: " + usb.hidraw +
+                "\nE: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/" + usb.hidraw + "\n\n";
     return text;
 }
 
@@ -121,7 +123,8 @@ class TestDeviceChecks : public QObject
     void node(const QString &name, bool open)
     {
         write(QStringLiteral("dev/") + name, {});
-        QVERIFY(::chmod(QFile::encodeName(path(QStringLiteral("dev/") + name)).constData(), open ? 0666 : 0000) == 0);
+        QVERIFY(::chmod(QFile::encodeName(path(QStringLiteral("dev/") + name)).constData(),
+                        open ? 0666 : 0000) == 0);
     }
     // A process of the tree's /proc with an open file.
     void process(int pid, const QByteArray &cmdline, const QString &openFile)
@@ -138,7 +141,8 @@ class TestDeviceChecks : public QObject
         env.sysRoot = QStringLiteral("/sys"); // umockdev's
         env.devRoot = path(QStringLiteral("dev"));
         env.procRoot = path(QStringLiteral("proc"));
-        env.udevRuleFolders = {path(QStringLiteral("etc/udev/rules.d")), path(QStringLiteral("usr/lib/udev/rules.d"))};
+        env.udevRuleFolders = {path(QStringLiteral("etc/udev/rules.d")),
+                               path(QStringLiteral("usr/lib/udev/rules.d"))};
         env.etcRuleFolder = path(QStringLiteral("etc/udev/rules.d"));
         env.deviceRuleSource = path(QStringLiteral("share/60-kestrox.rules"));
         env.kernelRelease = QStringLiteral("6.1.0-28-amd64");
@@ -193,13 +197,16 @@ private slots:
         process(4100, QByteArray("/usr/bin/steam\0-silent\0", 21), path(QStringLiteral("dev/hidraw0")));
         process(1, QByteArray("kestrox-vantrell\0", 17), path(QStringLiteral("dev/hidraw0"))); // ourselves
         const QList<HealthCheck> checks = DeviceChecks::run(environment());
-        QCOMPARE(ids(checks), (QStringList{QStringLiteral("device.joystick"), QStringLiteral("driver.joystick"),
-                                           QStringLiteral("device.rudder"), QStringLiteral("udev.rule")}));
+        QCOMPARE(ids(checks),
+                 (QStringList{QStringLiteral("device.joystick"), QStringLiteral("driver.joystick"),
+                              QStringLiteral("device.rudder"), QStringLiteral("udev.rule")}));
         const HealthCheck joystick = find(checks, QStringLiteral("device.joystick"));
         QCOMPARE(joystick.status, HealthCheck::Status::Ok);
-        QVERIFY2(joystick.summary.contains(path(QStringLiteral("dev/hidraw0")) + QStringLiteral(" opens for reading and writing")),
+        QVERIFY2(joystick.summary.contains(path(QStringLiteral("dev/hidraw0")) +
+                                           QStringLiteral(" opens for reading and writing")),
                  qPrintable(joystick.summary));
-        QVERIFY2(joystick.details.contains(QStringLiteral("also open in steam (process 4100)")), qPrintable(joystick.details));
+        QVERIFY2(joystick.details.contains(QStringLiteral("also open in steam (process 4100)")),
+                 qPrintable(joystick.details));
         QVERIFY(!joystick.details.contains(QStringLiteral("process 1)")));
         QCOMPARE(find(checks, QStringLiteral("device.rudder")).status, HealthCheck::Status::Warning);
         QVERIFY(find(checks, QStringLiteral("device.rudder")).summary.contains(QStringLiteral("045b:5968")));
@@ -228,18 +235,20 @@ private slots:
         QTest::addColumn<QString>("why");
         QTest::addColumn<QString>("fix");
         QTest::addColumn<bool>("installButton");
-        QTest::newRow("no rule") << QString() << QByteArray() << "why: no udev rule for Kestrox devices is installed"
+        QTest::newRow("no rule") << QString() << QByteArray()
+                                 << "why: no udev rule for Kestrox devices is installed"
                                  << "install the device rule: sudo cp -n" << true;
         QTest::newRow("rule not re-triggered")
             << "etc/udev/rules.d/70-kestrox-local.rules" << QByteArray("# rule\n")
-            << "why: the udev rule is installed" << "re-plug the device or run: sudo udevadm trigger --subsystem-match=hidraw"
-            << false;
+            << "why: the udev rule is installed"
+            << "re-plug the device or run: sudo udevadm trigger --subsystem-match=hidraw" << false;
         QTest::newRow("packaged rule not re-triggered")
-            << "usr/lib/udev/rules.d/60-kestrox.rules" << QByteArray("# rule\n") << "why: the udev rule is installed"
+            << "usr/lib/udev/rules.d/60-kestrox.rules" << QByteArray("# rule\n")
+            << "why: the udev rule is installed"
             << "re-plug the device or run: sudo udevadm trigger --subsystem-match=hidraw" << false;
         QTest::newRow("masked rule") << "etc/udev/rules.d/60-kestrox.rules" << QByteArray()
-                                     << "why: the Kestrox udev rule is masked or empty" << "remove the masking file"
-                                     << false;
+                                     << "why: the Kestrox udev rule is masked or empty"
+                                     << "remove the masking file" << false;
     }
     void nodeThisUserCannotOpen()
     {
@@ -259,7 +268,8 @@ private slots:
         }
         const HealthCheck joystick = find(checks, QStringLiteral("device.joystick"));
         QCOMPARE(joystick.status, HealthCheck::Status::Problem);
-        QVERIFY2(joystick.summary.contains(QStringLiteral("cannot be opened for reading and writing (Permission denied)")),
+        QVERIFY2(joystick.summary.contains(
+                     QStringLiteral("cannot be opened for reading and writing (Permission denied)")),
                  qPrintable(joystick.summary));
         QVERIFY2(joystick.details.contains(why), qPrintable(joystick.details));
         QVERIFY2(joystick.details.contains(QStringLiteral("mode 0000")), qPrintable(joystick.details));
@@ -275,12 +285,14 @@ private slots:
     void noHidrawNode()
     {
         add({"2-1", "58f9", "", "", ""});
-        process(5200, QByteArray("/usr/bin/kestrox-setup\0--libusb\0", 32), path(QStringLiteral("dev/bus/usb/002/007")));
+        process(5200, QByteArray("/usr/bin/kestrox-setup\0--libusb\0", 32),
+                path(QStringLiteral("dev/bus/usb/002/007")));
         const QList<HealthCheck> checks = DeviceChecks::run(environment());
         const HealthCheck joystick = find(checks, QStringLiteral("device.joystick"));
         QCOMPARE(joystick.status, HealthCheck::Status::Problem);
         QCOMPARE(joystick.summary, QStringLiteral("Joystick is on USB but has no hidraw node"));
-        QVERIFY2(joystick.details.contains(QStringLiteral("interface 0 driver: none")), qPrintable(joystick.details));
+        QVERIFY2(joystick.details.contains(QStringLiteral("interface 0 driver: none")),
+                 qPrintable(joystick.details));
         QVERIFY2(joystick.details.contains(QStringLiteral("kestrox-setup (process 5200) holds ") +
                                            path(QStringLiteral("dev/bus/usb/002/007"))),
                  qPrintable(joystick.details));
@@ -296,11 +308,14 @@ private slots:
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("summary");
         QTest::addColumn<QString>("fix");
-        QTest::newRow("pidff bound") << QByteArray("hid-universal-pidff") << "6.15.2" << int(HealthCheck::Status::Ok)
-                                     << "the kernel's force-feedback driver hid-universal-pidff is bound" << "";
-        QTest::newRow("old kernel") << QByteArray("hid-generic") << "6.1.0-28-amd64"
-                                    << int(HealthCheck::Status::Warning) << "kernel 6.1.0-28-amd64 has no force-feedback driver"
-                                    << "in Steam, set the game's launch options to: PROTON_ENABLE_HIDRAW=0x045b/0x58f9 %command%";
+        QTest::newRow("pidff bound") << QByteArray("hid-universal-pidff") << "6.15.2"
+                                     << int(HealthCheck::Status::Ok)
+                                     << "the kernel's force-feedback driver hid-universal-pidff is bound"
+                                     << "";
+        QTest::newRow("old kernel")
+            << QByteArray("hid-generic") << "6.1.0-28-amd64" << int(HealthCheck::Status::Warning)
+            << "kernel 6.1.0-28-amd64 has no force-feedback driver"
+            << "in Steam, set the game's launch options to: PROTON_ENABLE_HIDRAW=0x045b/0x58f9 %command%";
         QTest::newRow("pidff kernel, generic bound")
             << QByteArray("hid-generic") << "6.12.24" << int(HealthCheck::Status::Warning)
             << "hid-generic is bound although kernel 6.12.24 has hid-universal-pidff"
@@ -321,7 +336,8 @@ private slots:
         QCOMPARE(int(driver.status), status);
         QVERIFY2(driver.summary.contains(summary), qPrintable(driver.summary));
         QCOMPARE(driver.fix, fix);
-        QVERIFY(driver.details.contains(QStringLiteral("interface 0: usbhid; HID device: ") + QLatin1String(hidDriver)));
+        QVERIFY(driver.details.contains(QStringLiteral("interface 0: usbhid; HID device: ") +
+                                        QLatin1String(hidDriver)));
     }
 
     void kernelRelease_data()
@@ -360,12 +376,14 @@ private slots:
             path(QStringLiteral("share/60-kestrox.rules")), path(QStringLiteral("etc/udev/rules.d")));
         QCOMPARE(command.program, QStringLiteral("pkexec"));
         QCOMPARE(command.arguments.mid(0, 2), (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c")}));
-        QCOMPARE(command.arguments.mid(3), (QStringList{QStringLiteral("sh"), path(QStringLiteral("share/60-kestrox.rules")),
-                                                        path(QStringLiteral("etc/udev/rules.d"))}));
+        QCOMPARE(command.arguments.mid(3),
+                 (QStringList{QStringLiteral("sh"), path(QStringLiteral("share/60-kestrox.rules")),
+                              path(QStringLiteral("etc/udev/rules.d"))}));
         const auto runScript = [&] {
             QProcess sh;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(QStringLiteral("PATH"), path(QStringLiteral("bin")) + QStringLiteral(":/usr/bin:/bin"));
+            env.insert(QStringLiteral("PATH"),
+                       path(QStringLiteral("bin")) + QStringLiteral(":/usr/bin:/bin"));
             env.insert(QStringLiteral("UDEVADM_LOG"), path(QStringLiteral("udevadm.log")));
             sh.setProcessEnvironment(env);
             sh.start(command.arguments.first(), command.arguments.mid(1)); // what pkexec runs
@@ -377,7 +395,8 @@ private slots:
         QFile rule(installed);
         QVERIFY(rule.open(QIODevice::ReadOnly));
         QCOMPARE(rule.readAll(), QByteArray("KERNEL==\"hidraw*\", TAG+=\"uaccess\"\n"));
-        struct stat info{};
+        struct stat info
+        {};
         QCOMPARE(::stat(QFile::encodeName(installed).constData(), &info), 0);
         QCOMPARE(info.st_mode & 07777, 0644u);
         QFile log(path(QStringLiteral("udevadm.log")));

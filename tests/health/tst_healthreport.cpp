@@ -44,7 +44,8 @@ HealthCheck find(const QList<HealthCheck> &checks, const QString &id)
 QMap<QString, QByteArray> snapshot(const QString &root)
 {
     QMap<QString, QByteArray> files;
-    for (QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    for (QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
          it.hasNext();) {
         const QString file = it.next();
         QFile f(file);
@@ -80,18 +81,21 @@ private slots:
     {
         QTest::addColumn<HealthCheck>("check");
         QTest::addColumn<QString>("line");
-        QTest::newRow("ok") << check(QStringLiteral("udev.rule"), Status::Ok, QStringLiteral("the rule is there"))
+        QTest::newRow("ok") << check(QStringLiteral("udev.rule"), Status::Ok,
+                                     QStringLiteral("the rule is there"))
                             << "ok      udev.rule          the rule is there";
         QTest::newRow("warning with details")
             << check(QStringLiteral("device.rudder"), Status::Warning, QStringLiteral("Rudder not connected"),
                      QStringLiteral("looked in /sys"))
             << "warning device.rudder      Rudder not connected (looked in /sys)";
         QTest::newRow("problem with lines and a fix")
-            << check(QStringLiteral("simulator.condor2"), Status::Problem, QStringLiteral("Condor 2 is not set up"),
-                     QStringLiteral("a: one\nb: two"), QStringLiteral("kestrox-vantrell --setup-simulator condor2"))
+            << check(QStringLiteral("simulator.condor2"), Status::Problem,
+                     QStringLiteral("Condor 2 is not set up"), QStringLiteral("a: one\nb: two"),
+                     QStringLiteral("kestrox-vantrell --setup-simulator condor2"))
             << "problem simulator.condor2  Condor 2 is not set up (a: one; b: two) -- fix: kestrox-vantrell "
                "--setup-simulator condor2";
-        QTest::newRow("long id") << check(QStringLiteral("a.very.long.check.id"), Status::Ok, QStringLiteral("fine"))
+        QTest::newRow("long id") << check(QStringLiteral("a.very.long.check.id"), Status::Ok,
+                                          QStringLiteral("fine"))
                                  << "ok      a.very.long.check.id fine";
     }
     void textLine()
@@ -103,20 +107,22 @@ private slots:
 
     void jsonAndExitStatus()
     {
-        const QList<HealthCheck> warnings = {
-            check(QStringLiteral("a"), Status::Ok, QStringLiteral("s1")),
-            check(QStringLiteral("b"), Status::Warning, QStringLiteral("s2"), QStringLiteral("d2"), QStringLiteral("f2"))};
+        const QList<HealthCheck> warnings = {check(QStringLiteral("a"), Status::Ok, QStringLiteral("s1")),
+                                             check(QStringLiteral("b"), Status::Warning, QStringLiteral("s2"),
+                                                   QStringLiteral("d2"), QStringLiteral("f2"))};
         QCOMPARE(HealthReport::exitStatus(warnings), 0);
-        QCOMPARE(HealthReport::exitStatus(warnings + QList<HealthCheck>{check(QStringLiteral("c"), Status::Problem,
-                                                                              QStringLiteral("s3"))}),
+        QCOMPARE(HealthReport::exitStatus(
+                     warnings +
+                     QList<HealthCheck>{check(QStringLiteral("c"), Status::Problem, QStringLiteral("s3"))}),
                  1);
         QCOMPARE(HealthReport::exitStatus({}), 0);
         const QJsonArray json = HealthReport::toJson(warnings);
         QCOMPARE(QJsonDocument(json).toJson(QJsonDocument::Compact),
                  QByteArray(R"([{"details":"","fix":"","id":"a","status":"ok","summary":"s1"},)"
                             R"({"details":"d2","fix":"f2","id":"b","status":"warning","summary":"s2"}])"));
-        QCOMPARE(HealthReport::text(warnings), QStringLiteral("ok      a                  s1\n"
-                                                              "warning b                  s2 (d2) -- fix: f2\n"));
+        QCOMPARE(HealthReport::text(warnings),
+                 QStringLiteral("ok      a                  s1\n"
+                                "warning b                  s2 (d2) -- fix: f2\n"));
     }
 
     // The devices' lock: this process's, another live instance's, a stale one.
@@ -141,16 +147,18 @@ private slots:
         cmdline.close();
         const HealthCheck other = find(ProgramChecks::run(env), QStringLiteral("program.instance"));
         QCOMPARE(other.status, Status::Warning);
-        QCOMPARE(other.summary, QStringLiteral("another kestrox-vantrell (kestrox-vantrell, process %1) holds the "
-                                               "devices' lock; a new start hands its request over to it")
-                                    .arg(self));
+        QCOMPARE(other.summary,
+                 QStringLiteral("another kestrox-vantrell (kestrox-vantrell, process %1) holds the "
+                                "devices' lock; a new start hands its request over to it")
+                     .arg(self));
 
         QVERIFY(QDir(env.procRoot + QStringLiteral("/%1").arg(self)).removeRecursively());
         const HealthCheck stale = find(ProgramChecks::run(env), QStringLiteral("program.instance"));
         QCOMPARE(stale.status, Status::Ok);
-        QCOMPARE(stale.summary, QStringLiteral("the devices' lock was left by process %1, which has ended; the next "
-                                               "start takes it over")
-                                    .arg(self));
+        QCOMPARE(stale.summary,
+                 QStringLiteral("the devices' lock was left by process %1, which has ended; the next "
+                                "start takes it over")
+                     .arg(self));
     }
 
     void dataFolder()
@@ -164,7 +172,8 @@ private slots:
         QVERIFY(QDir().mkpath(env.dataFolder));
         QCOMPARE(find(ProgramChecks::run(env), QStringLiteral("program.datafolder")).summary,
                  QStringLiteral("the data folder %1 is writable").arg(env.dataFolder));
-        QCOMPARE(QDir(env.dataFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList());
+        QCOMPARE(QDir(env.dataFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
 
         // Not writable for this process (as another user where the test runs as root).
         QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
@@ -182,7 +191,8 @@ private slots:
         ::chmod(QFile::encodeName(env.dataFolder).constData(), 0755);
         QCOMPARE(folder.status, Status::Problem);
         QCOMPARE(folder.summary,
-                 QStringLiteral("the data folder %1 is not writable: profiles cannot be saved").arg(env.dataFolder));
+                 QStringLiteral("the data folder %1 is not writable: profiles cannot be saved")
+                     .arg(env.dataFolder));
 
         QVERIFY(QDir(env.dataFolder).removeRecursively());
         QFile file(env.dataFolder);
@@ -201,13 +211,13 @@ private slots:
         QTest::addColumn<QString>("summary");
         QTest::newRow("never") << -1 << 0.0 << QString() << int(Status::Ok)
                                << "no update check has run yet; the window asks at its start";
-        QTest::newRow("current") << int(UpdateCheckResult::Outcome::Current) << 240626.0 << QString() << int(Status::Ok)
-                                 << "up to date at the last update check (%1)";
+        QTest::newRow("current") << int(UpdateCheckResult::Outcome::Current) << 240626.0 << QString()
+                                 << int(Status::Ok) << "up to date at the last update check (%1)";
         QTest::newRow("newer") << int(UpdateCheckResult::Outcome::Newer) << 240701.0 << QString()
                                << int(Status::Warning) << "version 240701 is published (update check of %1)";
-        QTest::newRow("failed") << int(UpdateCheckResult::Outcome::Failed) << 0.0 << "HostNotFoundError"
-                                << int(Status::Ok)
-                                << "the last update check (%1) could not reach the update host: HostNotFoundError";
+        QTest::newRow("failed")
+            << int(UpdateCheckResult::Outcome::Failed) << 0.0 << "HostNotFoundError" << int(Status::Ok)
+            << "the last update check (%1) could not reach the update host: HostNotFoundError";
     }
     void updateCheck()
     {
@@ -250,7 +260,8 @@ private slots:
         const auto before = snapshot(home.path());
         QProcess doctor;
         doctor.setProcessEnvironment(env);
-        doctor.start(QStringLiteral(KESTROX_VANTRELL_BINARY), {QStringLiteral("--doctor"), QStringLiteral("--json")});
+        doctor.start(QStringLiteral(KESTROX_VANTRELL_BINARY),
+                     {QStringLiteral("--doctor"), QStringLiteral("--json")});
         QVERIFY(doctor.waitForFinished(30000));
         QCOMPARE(doctor.exitStatus(), QProcess::NormalExit);
         QCOMPARE(snapshot(home.path()), before);
@@ -283,16 +294,18 @@ private slots:
             ids.append(id);
             QVERIFY(!object.value(QLatin1String("summary")).toString().isEmpty());
         }
-        for (const char *id : {"device.joystick", "device.rudder", "udev.rule", "simulator.dcs", "simulator.il2",
-                               "simulator.condor2", "simulator.msfs", "msfs.port", "port.dcs", "port.il2",
-                               "port.condor2", "program.instance", "program.datafolder", "program.update"})
+        for (const char *id :
+             {"device.joystick", "device.rudder", "udev.rule", "simulator.dcs", "simulator.il2",
+              "simulator.condor2", "simulator.msfs", "msfs.port", "port.dcs", "port.il2", "port.condor2",
+              "program.instance", "program.datafolder", "program.update"})
             QVERIFY2(ids.contains(QLatin1String(id)), id);
         QCOMPARE(doctor.exitCode(), problem ? 1 : 0);
 
         doctor.start(QStringLiteral(KESTROX_VANTRELL_BINARY), {QStringLiteral("--doctor")});
         QVERIFY(doctor.waitForFinished(30000));
         QCOMPARE(doctor.exitCode(), problem ? 1 : 0);
-        const QStringList lines = QString::fromUtf8(doctor.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        const QStringList lines =
+            QString::fromUtf8(doctor.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), checks.size());
         for (qsizetype i = 0; i < lines.size(); ++i) {
             const QJsonObject object = checks.at(i).toObject();

@@ -56,14 +56,16 @@ private slots:
             qCDebug(lcKestroxTest) << "a debug";
             qCWarning(lcOther) << "not ours";
             qWarning("no category");
-            QThread *thread = QThread::create([] { qCWarning(lcKestroxTest).noquote() << "from another thread"; });
+            QThread *thread =
+                QThread::create([] { qCWarning(lcKestroxTest).noquote() << "from another thread"; });
             thread->start();
             thread->wait();
             delete thread;
             log.flush();
             const QStringList lines = linesOf(file);
             QCOMPARE(lines.size(), 4);
-            const QRegularExpression stamp(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} "));
+            const QRegularExpression stamp(
+                QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3} "));
             const QStringList rest = {QStringLiteral("info kestrox.test: an info"),
                                       QStringLiteral("warning kestrox.test: a warning"),
                                       QStringLiteral("critical kestrox.test: a critical"),
@@ -103,8 +105,9 @@ private slots:
         log.flush();
         QVERIFY(QFileInfo(file).size() <= 1048576);
         QVERIFY(QFileInfo(previous).size() <= 1048576);
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), (QStringList{QStringLiteral("kestrox-vantrell.log"),
-                                                                       QStringLiteral("kestrox-vantrell.log.1")}));
+        QCOMPARE(
+            QDir(dir.path()).entryList(QDir::Files),
+            (QStringList{QStringLiteral("kestrox-vantrell.log"), QStringLiteral("kestrox-vantrell.log.1")}));
         // The newest lines, in order, across the two files.
         const QStringList lines = linesOf(previous) + linesOf(file);
         QVERIFY(lines.last().endsWith(message(24999)));

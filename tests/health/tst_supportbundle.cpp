@@ -46,7 +46,8 @@ QByteArray entry(const QList<std::pair<QString, QByteArray>> &entries, const QSt
     return {};
 }
 
-HealthCheck check(const QString &id, HealthCheck::Status status, const QString &summary, const QString &details)
+HealthCheck check(const QString &id, HealthCheck::Status status, const QString &summary,
+                  const QString &details)
 {
     HealthCheck c;
     c.id = id;
@@ -85,7 +86,8 @@ class TestSupportBundle : public QObject
         o.environment.workingFolder = path(QStringLiteral("work"));
         o.profileFolders = SupportBundle::defaultProfileFolders(o.environment);
         o.checks = {check(QStringLiteral("device.joystick"), HealthCheck::Status::Problem,
-                          QStringLiteral("cannot open"), QStringLiteral("rule in ") + home + QStringLiteral("/rules")),
+                          QStringLiteral("cannot open"),
+                          QStringLiteral("rule in ") + home + QStringLiteral("/rules")),
                     check(QStringLiteral("simulator.il2"), HealthCheck::Status::Ok, QStringLiteral("set up"),
                           home + QStringLiteral("/.steam/startup.cfg; /home/annabel stays"))};
         o.osReleaseFile = path(QStringLiteral("os-release"));
@@ -98,13 +100,16 @@ private slots:
         QVERIFY(m_dir.isValid());
         const QByteArray home = path(QStringLiteral("home/ann")).toUtf8();
         write(QStringLiteral("home/ann/.local/state/kestrox/kestrox-vantrell.log"),
-              "2026-03-14T09:26:53.000 warning kestrox.telemetry: " + home + "/.local/share/kestrox/SimConnect.cfg "
-              "names no TCP address\n");
+              "2026-03-14T09:26:53.000 warning kestrox.telemetry: " + home +
+                  "/.local/share/kestrox/SimConnect.cfg "
+                  "names no TCP address\n");
         write(QStringLiteral("home/ann/.local/state/kestrox/kestrox-vantrell.log.1"), "older lines\n");
         write(QStringLiteral("home/ann/.local/share/kestrox/effect_profiles/DCS_F_16C_50_.json"), "{}");
-        write(QStringLiteral("home/ann/.local/share/kestrox/effect_profiles/IL2_SHTURMOVIK_Bf_109_.json"), "{}");
-        write(QStringLiteral("os-release"), "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian GNU/Linux\"\n"
-                                            "VERSION_ID=\"12\"\n");
+        write(QStringLiteral("home/ann/.local/share/kestrox/effect_profiles/IL2_SHTURMOVIK_Bf_109_.json"),
+              "{}");
+        write(QStringLiteral("os-release"),
+              "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian GNU/Linux\"\n"
+              "VERSION_ID=\"12\"\n");
         write(QStringLiteral("flight.kxrec"), QByteArray("KXREC\0\x01\x02", 8) + home);
     }
 
@@ -112,7 +117,8 @@ private slots:
     {
         SupportBundleOptions o = options(QStringLiteral("bundle.tar.gz"));
         o.currentProfileName = QStringLiteral("DCS_F_16C_50_.json");
-        o.currentProfileJson = "{\"metadata\": {\"comment\": \"from " + path(QStringLiteral("home/ann")).toUtf8() + "\"}}";
+        o.currentProfileJson =
+            "{\"metadata\": {\"comment\": \"from " + path(QStringLiteral("home/ann")).toUtf8() + "\"}}";
         QString error;
         QVERIFY2(SupportBundle::write(o, &error), qPrintable(error));
         const auto entries = readArchive(o.path);
@@ -127,30 +133,39 @@ private slots:
                                      QStringLiteral("kestrox-support/profiles.txt"),
                                      QStringLiteral("kestrox-support/current-profile.json")}));
 
-        QCOMPARE(entry(entries, QStringLiteral("kestrox-support/doctor.txt")),
-                 QByteArray("problem device.joystick    cannot open (rule in ~/rules)\n"
-                            "ok      simulator.il2      set up (~/.steam/startup.cfg; /home/annabel stays)\n"));
-        const QJsonArray json = QJsonDocument::fromJson(entry(entries, QStringLiteral("kestrox-support/doctor.json"))).array();
+        QCOMPARE(
+            entry(entries, QStringLiteral("kestrox-support/doctor.txt")),
+            QByteArray("problem device.joystick    cannot open (rule in ~/rules)\n"
+                       "ok      simulator.il2      set up (~/.steam/startup.cfg; /home/annabel stays)\n"));
+        const QJsonArray json =
+            QJsonDocument::fromJson(entry(entries, QStringLiteral("kestrox-support/doctor.json"))).array();
         QCOMPARE(json.size(), 2);
-        QCOMPARE(json.at(0).toObject().value(QLatin1String("details")).toString(), QStringLiteral("rule in ~/rules"));
+        QCOMPARE(json.at(0).toObject().value(QLatin1String("details")).toString(),
+                 QStringLiteral("rule in ~/rules"));
 
-        const QString versions = QString::fromUtf8(entry(entries, QStringLiteral("kestrox-support/versions.txt")));
-        for (const QString &line : {QStringLiteral("kestrox-vantrell: 240626\n"), QStringLiteral("\nQt: 6."),
-                                    QStringLiteral("\nhidapi: 0."), QStringLiteral("\nlibusb: 1."),
-                                    QStringLiteral("\nlibarchive: libarchive 3."),
-                                    QStringLiteral("\nkernel: 6.1.0-test\n"),
-                                    QStringLiteral("\ndistribution: Debian GNU/Linux 12 (bookworm)\n")})
+        const QString versions =
+            QString::fromUtf8(entry(entries, QStringLiteral("kestrox-support/versions.txt")));
+        for (const QString &line :
+             {QStringLiteral("kestrox-vantrell: 240626\n"), QStringLiteral("\nQt: 6."),
+              QStringLiteral("\nhidapi: 0."), QStringLiteral("\nlibusb: 1."),
+              QStringLiteral("\nlibarchive: libarchive 3."), QStringLiteral("\nkernel: 6.1.0-test\n"),
+              QStringLiteral("\ndistribution: Debian GNU/Linux 12 (bookworm)\n")})
             QVERIFY2(versions.contains(line), qPrintable(versions));
 
-        QCOMPARE(entry(entries, QStringLiteral("kestrox-support/log/kestrox-vantrell.log")),
-                 QByteArray("2026-03-14T09:26:53.000 warning kestrox.telemetry: ~/.local/share/kestrox/SimConnect.cfg "
-                            "names no TCP address\n"));
-        QCOMPARE(entry(entries, QStringLiteral("kestrox-support/log/kestrox-vantrell.log.1")), QByteArray("older lines\n"));
+        QCOMPARE(
+            entry(entries, QStringLiteral("kestrox-support/log/kestrox-vantrell.log")),
+            QByteArray(
+                "2026-03-14T09:26:53.000 warning kestrox.telemetry: ~/.local/share/kestrox/SimConnect.cfg "
+                "names no TCP address\n"));
+        QCOMPARE(entry(entries, QStringLiteral("kestrox-support/log/kestrox-vantrell.log.1")),
+                 QByteArray("older lines\n"));
         const QByteArray profiles = entry(entries, QStringLiteral("kestrox-support/profiles.txt"));
-        QVERIFY2(profiles.startsWith("~/.local/share/kestrox/effect_profiles: 2 profiles\n  DCS_F_16C_50_.json\t2 bytes\t"),
+        QVERIFY2(profiles.startsWith(
+                     "~/.local/share/kestrox/effect_profiles: 2 profiles\n  DCS_F_16C_50_.json\t2 bytes\t"),
                  profiles.constData());
         QVERIFY(profiles.contains("\n  IL2_SHTURMOVIK_Bf_109_.json\t2 bytes\t"));
-        QVERIFY(profiles.contains(path(QStringLiteral("work/effect_profiles")).toUtf8() + ": no such folder\n"));
+        QVERIFY(
+            profiles.contains(path(QStringLiteral("work/effect_profiles")).toUtf8() + ": no such folder\n"));
         QVERIFY(profiles.contains("current profile: DCS_F_16C_50_.json (in current-profile.json)\n"));
         QCOMPARE(entry(entries, QStringLiteral("kestrox-support/current-profile.json")),
                  QByteArray("{\"metadata\": {\"comment\": \"from ~\"}}"));
@@ -167,9 +182,11 @@ private slots:
         QVERIFY2(SupportBundle::write(o, &error), qPrintable(error));
         const auto entries = readArchive(o.path);
         QCOMPARE(entries.last().first, QStringLiteral("kestrox-support/recording/flight.kxrec"));
-        QCOMPARE(entries.last().second, QByteArray("KXREC\0\x01\x02", 8) + path(QStringLiteral("home/ann")).toUtf8());
+        QCOMPARE(entries.last().second,
+                 QByteArray("KXREC\0\x01\x02", 8) + path(QStringLiteral("home/ann")).toUtf8());
         QVERIFY(entry(entries, QStringLiteral("kestrox-support/current-profile.json")).isNull());
-        QVERIFY(entry(entries, QStringLiteral("kestrox-support/profiles.txt")).contains("current profile: not known here"));
+        QVERIFY(entry(entries, QStringLiteral("kestrox-support/profiles.txt"))
+                    .contains("current profile: not known here"));
     }
 
     void existingFileRefused()
@@ -177,8 +194,10 @@ private slots:
         write(QStringLiteral("taken.tar.gz"), "mine");
         QString error;
         QVERIFY(!SupportBundle::write(options(QStringLiteral("taken.tar.gz")), &error));
-        QCOMPARE(error, QStringLiteral("%1 exists already; a support bundle never overwrites a file, choose another name")
-                            .arg(path(QStringLiteral("taken.tar.gz"))));
+        QCOMPARE(
+            error,
+            QStringLiteral("%1 exists already; a support bundle never overwrites a file, choose another name")
+                .arg(path(QStringLiteral("taken.tar.gz"))));
         QFile file(path(QStringLiteral("taken.tar.gz")));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("mine"));
@@ -203,12 +222,18 @@ private slots:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("inside") << "/home/ann/.steam/x" << "~/.steam/x";
-        QTest::newRow("itself") << "home /home/ann" << "home ~";
-        QTest::newRow("before a colon") << "at /home/ann: ok" << "at ~: ok";
-        QTest::newRow("longer name") << "/home/anna/x" << "/home/anna/x";
-        QTest::newRow("several") << "/home/ann/a and /home/ann/b" << "~/a and ~/b";
-        QTest::newRow("trailing slash in home") << "/home/ann/c" << "~/c";
+        QTest::newRow("inside") << "/home/ann/.steam/x"
+                                << "~/.steam/x";
+        QTest::newRow("itself") << "home /home/ann"
+                                << "home ~";
+        QTest::newRow("before a colon") << "at /home/ann: ok"
+                                        << "at ~: ok";
+        QTest::newRow("longer name") << "/home/anna/x"
+                                     << "/home/anna/x";
+        QTest::newRow("several") << "/home/ann/a and /home/ann/b"
+                                 << "~/a and ~/b";
+        QTest::newRow("trailing slash in home") << "/home/ann/c"
+                                                << "~/c";
     }
     void withoutHome()
     {
@@ -223,8 +248,8 @@ private slots:
     {
         QTemporaryDir home;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char *variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_DATA_HOME", "XDG_STATE_HOME",
-                                     "XDG_RUNTIME_DIR"})
+        for (const char *variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_DATA_HOME",
+                                     "XDG_STATE_HOME", "XDG_RUNTIME_DIR"})
             env.remove(QLatin1String(variable));
         env.insert(QStringLiteral("HOME"), home.path());
         const QString bundle = home.filePath(QStringLiteral("help.tar.gz"));
@@ -249,7 +274,8 @@ private slots:
         program.start(QStringLiteral(KESTROX_VANTRELL_BINARY), {QStringLiteral("--support-bundle"), bundle});
         QVERIFY(program.waitForFinished(30000));
         QCOMPARE(program.exitCode(), 2);
-        QVERIFY(program.readAllStandardError().contains("already exists; a support bundle never overwrites a file"));
+        QVERIFY(program.readAllStandardError().contains(
+            "already exists; a support bundle never overwrites a file"));
         QFile file(bundle);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), before);

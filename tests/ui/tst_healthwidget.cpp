@@ -15,8 +15,8 @@
 
 namespace {
 
-const QString il2Cfg =
-    QStringLiteral("home/.local/share/Steam/steamapps/common/IL-2 Sturmovik Battle of Stalingrad/data/startup.cfg");
+const QString il2Cfg = QStringLiteral(
+    "home/.local/share/Steam/steamapps/common/IL-2 Sturmovik Battle of Stalingrad/data/startup.cfg");
 
 HealthCheck find(const QList<HealthCheck> &checks, const QString &id)
 {
@@ -120,7 +120,8 @@ private slots:
         auto *fix = health->findChild<QPushButton *>(QStringLiteral("fix_simulator.il2"));
         QVERIFY(fix);
         QCOMPARE(fix->text(), QStringLiteral("Set up"));
-        QVERIFY(!health->findChild<QPushButton *>(QStringLiteral("fix_simulator.dcs"))); // not found: nothing to fix
+        QVERIFY(!health->findChild<QPushButton *>(
+            QStringLiteral("fix_simulator.dcs"))); // not found: nothing to fix
         fix->click();
         QTRY_COMPARE(finished.count(), 1);
         QCOMPARE(finished.first().at(0).toBool(), true);
@@ -145,8 +146,9 @@ private slots:
         QTRY_COMPARE(finished.count(), 1);
         const QString output = finished.first().at(1).toString();
         QVERIFY2(output.startsWith(QStringLiteral("/bin/sh -c set -e;")), qPrintable(output));
-        QVERIFY2(output.endsWith(QStringLiteral(" sh %1 %2").arg(path(QStringLiteral("share/60-kestrox.rules")),
-                                                                 path(QStringLiteral("etc/udev/rules.d")))),
+        QVERIFY2(output.endsWith(QStringLiteral(" sh %1 %2")
+                                     .arg(path(QStringLiteral("share/60-kestrox.rules")),
+                                          path(QStringLiteral("etc/udev/rules.d")))),
                  qPrintable(output));
     }
 
@@ -181,7 +183,9 @@ private slots:
         const auto health = widget();
         const QString bundle = path(QStringLiteral("support.tar.gz"));
         health->setBundlePathChooser([bundle] { return bundle; });
-        health->setCurrentProfileProvider([] { return std::pair{QStringLiteral("GENERIC__.json"), QByteArray("{}")}; });
+        health->setCurrentProfileProvider([] {
+            return std::pair{QStringLiteral("GENERIC__.json"), QByteArray("{}")};
+        });
         QSignalSpy finished(health.get(), &HealthWidget::actionFinished);
         auto *button = health->findChild<QPushButton *>(QStringLiteral("support_bundle_button"));
         button->click();
