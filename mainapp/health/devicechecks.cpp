@@ -239,16 +239,16 @@ private:
         if (!holders.isEmpty())
             details.append(QStringLiteral("held by %1").arg(ProcessHolders::describe(holders)));
         if (opened.error == EACCES || opened.error == EPERM) {
-            if (m_usableRules.isEmpty()) {
-                details.append(m_rules.isEmpty()
-                                   ? QStringLiteral("why: no udev rule for Kestrox devices is installed")
-                                   : QStringLiteral("why: the Kestrox udev rule is masked or empty: %1")
-                                         .arg(m_rules.join(QStringLiteral(", "))));
+            if (m_rules.isEmpty()) {
+                details.append(QStringLiteral("why: no udev rule for Kestrox devices is installed"));
                 check.fix = ruleFix();
-                check.action = m_rules.isEmpty() ? ruleFixAction() : HealthCheck::FixAction::None;
-                if (!m_rules.isEmpty())
-                    check.fix = QStringLiteral("remove the masking file %1, then re-plug the device")
-                                    .arg(m_rules.join(QStringLiteral(", ")));
+                check.action = ruleFixAction();
+            } else if (m_usableRules.isEmpty()) {
+                const QString masking = m_rules.join(QStringLiteral(", "));
+                details.append(
+                    QStringLiteral("why: the Kestrox udev rule is masked or empty: %1").arg(masking));
+                check.fix =
+                    QStringLiteral("remove the masking file %1, then re-plug the device").arg(masking);
             } else {
                 details.append(
                     QStringLiteral("why: the udev rule is installed (%1) but the node was not re-triggered "
@@ -404,20 +404,20 @@ bool kernelHasUniversalPidff(const QString &release)
 
 QStringList installedRuleFiles(const QStringList &ruleFolders)
 {
+    // As udev reads them: a file overrides those of the same name in later
+    // folders (so an empty one in /etc masks the package's), and /lib is
+    // /usr/lib on a merged system.
     QStringList files;
+    QStringList names;
     for (const QString &folder : ruleFolders) {
         const QDir dir(folder);
         for (const QString &name :
              dir.entryList({QStringLiteral("*kestrox*.rules")},
                            QDir::Files | QDir::System | QDir::NoDotAndDotDot, QDir::Name)) {
-            // /lib is /usr/lib on a merged system: each file once.
-            const QString path = dir.filePath(name);
-            const QString canonical = QFileInfo(path).canonicalFilePath();
-            bool seen = false;
-            for (const QString &file : std::as_const(files))
-                seen = seen || (!canonical.isEmpty() && QFileInfo(file).canonicalFilePath() == canonical);
-            if (!seen)
-                files.append(path);
+            if (names.contains(name))
+                continue;
+            names.append(name);
+            files.append(dir.filePath(name));
         }
     }
     return files;

@@ -36,7 +36,8 @@ QList<UsbKestroxDevice> findDevices(const QString &sysRoot);
 bool kernelHasUniversalPidff(const QString &release);
 
 // The rule files under the rule folders that udev reads and that belong to
-// Kestrox (named *kestrox*.rules), in folder order.
+// Kestrox (named *kestrox*.rules), in folder order; of files of the same
+// name, the one udev uses (the first folder's).
 QStringList installedRuleFiles(const QStringList &ruleFolders);
 
 // Installs ruleSource as etcRuleFolder/60-kestrox.rules through pkexec,

@@ -249,6 +249,9 @@ private slots:
         QTest::newRow("masked rule") << "etc/udev/rules.d/60-kestrox.rules" << QByteArray()
                                      << "why: the Kestrox udev rule is masked or empty"
                                      << "remove the masking file" << false;
+        QTest::newRow("packaged rule masked in /etc") << "etc/udev/rules.d/60-kestrox.rules" << QByteArray()
+                                                      << "why: the Kestrox udev rule is masked or empty"
+                                                      << "remove the masking file" << false;
     }
     void nodeThisUserCannotOpen()
     {
@@ -261,6 +264,8 @@ private slots:
         node(QStringLiteral("hidraw0"), false);
         if (!ruleFile.isEmpty())
             write(ruleFile, ruleText);
+        if (QByteArray(QTest::currentDataTag()) == "packaged rule masked in /etc")
+            write(QStringLiteral("usr/lib/udev/rules.d/60-kestrox.rules"), "# rule\n");
         QList<HealthCheck> checks;
         {
             AsOtherUser other;
