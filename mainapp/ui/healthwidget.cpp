@@ -279,13 +279,13 @@ void HealthWidget::applyFix(const HealthCheck &check)
     if (check.action == HealthCheck::FixAction::InstallDeviceRule) {
         const PrivilegedCommand command = DeviceChecks::deviceRuleInstallCommand(
             m_environment.deviceRuleSource, m_environment.etcRuleFolder);
-        runCommand(m_privilegeProgram, command.arguments);
+        runCommand(m_privilegeProgram, command.arguments, check.fix);
     } else if (check.action == HealthCheck::FixAction::RunCommand) {
-        runCommand(m_program, check.fixArguments);
+        runCommand(m_program, check.fixArguments, check.fix);
     }
 }
 
-void HealthWidget::runCommand(const QString &program, const QStringList &arguments)
+void HealthWidget::runCommand(const QString &program, const QStringList &arguments, const QString &byHand)
 {
     if (m_process)
         return;
@@ -302,12 +302,12 @@ void HealthWidget::runCommand(const QString &program, const QStringList &argumen
                output.trimmed().isEmpty() ? tr("Finished with exit status %1.").arg(code) : output.trimmed());
         rerun();
     });
-    connect(m_process, &QProcess::errorOccurred, this, [this, program](QProcess::ProcessError error) {
+    connect(m_process, &QProcess::errorOccurred, this, [this, program, byHand](QProcess::ProcessError error) {
         if (error != QProcess::FailedToStart)
             return;
         m_process->deleteLater();
         m_process = nullptr;
-        report(false, tr("%1 could not be started.").arg(program));
+        report(false, tr("%1 could not be started. By hand: %2").arg(program, byHand));
         rerun();
     });
     m_process->start(program, arguments);

@@ -75,7 +75,8 @@ private:
     void showChecks(const QList<HealthCheck> &checks);
     HealthCheck telemetryCheck() const;
     void applyFix(const HealthCheck &check);
-    void runCommand(const QString &program, const QStringList &arguments);
+    // byHand: what to do when the program cannot be started.
+    void runCommand(const QString &program, const QStringList &arguments, const QString &byHand);
     void report(bool ok, const QString &output);
 
     HealthEnvironment m_environment;

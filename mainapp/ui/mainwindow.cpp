@@ -62,6 +62,10 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     if (askForSafetyAcknowledgement)
         workerOptions.forcesEnabledAtStart = false;
     m_forcesOn = workerOptions.forcesEnabledAtStart;
+    // The Health tab compares MSFS's listener with what this start dials.
+    HealthEnvironment health = HealthEnvironment::system();
+    if (workerOptions.telemetryEndpoints.msfsAddress)
+        health.msfsDialledPort = workerOptions.telemetryEndpoints.msfsAddress->port;
     m_worker = new MainBackgroundThread(nullptr, std::move(workerOptions));
 
     m_ui->setupUi(this);
@@ -131,7 +135,7 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     // Out of view the figures need the samples, not their pace: fewer batches, fewer wake-ups.
     connect(m_liveView, &LiveViewWidget::shownChanged, worker, &MainBackgroundThread::setLiveViewShown);
 
-    m_health = new HealthWidget(this);
+    m_health = new HealthWidget(this, health);
     m_health->setObjectName(QStringLiteral("health_tab"));
     m_ui->tabWidget->addTab(m_health, tr("Health"));
     connect(worker, &MainBackgroundThread::telemetrySourceChanged, m_health, &HealthWidget::changeTelemetrySource);

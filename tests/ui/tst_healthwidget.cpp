@@ -150,6 +150,20 @@ private slots:
                                      .arg(path(QStringLiteral("share/60-kestrox.rules")),
                                           path(QStringLiteral("etc/udev/rules.d")))),
                  qPrintable(output));
+
+        // Without pkexec: said, with the line to type instead.
+        health->setPrivilegeProgram(path(QStringLiteral("no/pkexec")));
+        QTRY_COMPARE(shown.count(), 2); // the checks after the fix, with their buttons anew
+        fix = health->findChild<QPushButton *>(QStringLiteral("fix_udev.rule"));
+        QVERIFY(fix && fix->isEnabled());
+        fix->click();
+        QTRY_COMPARE(finished.count(), 2);
+        QCOMPARE(finished.last().at(0).toBool(), false);
+        const QString byHand = finished.last().at(1).toString();
+        QVERIFY2(byHand.startsWith(
+                     path(QStringLiteral("no/pkexec")) +
+                     QStringLiteral(" could not be started. By hand: install the device rule: sudo cp -n ")),
+                 qPrintable(byHand));
     }
 
     // When telemetry was last seen, by the clock the test drives.
