@@ -3,10 +3,10 @@
 #include "desktopintegration.h"
 #include "devicelogtransport.h"
 #include "healthreport.h"
-#include "recentlog.h"
-#include "supportbundle.h"
 #include "mainwindow.h"
+#include "recentlog.h"
 #include "singleinstance.h"
+#include "supportbundle.h"
 #include "telemetrythread.h"
 #include "virtualhidtransport.h"
 

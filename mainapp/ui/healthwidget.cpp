@@ -240,15 +240,15 @@ void HealthWidget::showChecks(const QList<HealthCheck> &checks)
 
 void HealthWidget::changeTelemetrySource(Telemetry::Source source, const QString &)
 {
-    m_source = source;
-    if (source != Telemetry::TELEMETRY_SOURCE_NONE)
-        m_lastSeen.insert(source, m_clock());
+    endTelemetry();
+    m_sending = source;
 }
 
-void HealthWidget::noteTelemetry()
+void HealthWidget::endTelemetry()
 {
-    if (m_source != Telemetry::TELEMETRY_SOURCE_NONE)
-        m_lastSeen.insert(m_source, m_clock());
+    if (m_sending != Telemetry::TELEMETRY_SOURCE_NONE)
+        m_lastSeen.insert(m_sending, m_clock());
+    m_sending = Telemetry::TELEMETRY_SOURCE_NONE;
 }
 
 HealthCheck HealthWidget::telemetryCheck() const
@@ -258,15 +258,16 @@ HealthCheck HealthWidget::telemetryCheck() const
     const qint64 now = m_clock();
     QStringList seen;
     QStringList details;
-    for (auto it = m_lastSeen.cbegin(); it != m_lastSeen.cend(); ++it) {
-        const QString line = QStringLiteral("%1: %2").arg(sourceName(it.key()), ago(now - it.value()));
-        seen.append(line);
-    }
+    if (m_sending != Telemetry::TELEMETRY_SOURCE_NONE)
+        seen.append(QStringLiteral("%1: sending now").arg(sourceName(m_sending)));
+    for (auto it = m_lastSeen.cbegin(); it != m_lastSeen.cend(); ++it)
+        if (it.key() != m_sending)
+            seen.append(QStringLiteral("%1: %2").arg(sourceName(it.key()), ago(now - it.value())));
     for (Telemetry::Source source :
          {Telemetry::TELEMETRY_SOURCE_DCS, Telemetry::TELEMETRY_SOURCE_IL2,
           Telemetry::TELEMETRY_SOURCE_CONDOR, Telemetry::TELEMETRY_SOURCE_MSFS,
           Telemetry::TELEMETRY_SOURCE_WARTHUNDER, Telemetry::TELEMETRY_SOURCE_XPLANE})
-        if (!m_lastSeen.contains(source))
+        if (source != m_sending && !m_lastSeen.contains(source))
             details.append(QStringLiteral("%1: not seen since the start").arg(sourceName(source)));
     check.summary = seen.isEmpty() ? tr("no telemetry seen from any simulator since the start")
                                    : tr("telemetry last seen from %1").arg(seen.join(QStringLiteral("; ")));

@@ -57,9 +57,10 @@ public:
 public slots:
     void rerun();
     void saveSupportBundle();
-    // From the output worker: the simulator now sending, and each record.
+    // From the output worker: the simulator now sending, and the end of its
+    // telemetry. Rare signals: the tab needs no signal per record.
     void changeTelemetrySource(Telemetry::Source source, const QString &flightModule);
-    void noteTelemetry();
+    void endTelemetry();
 
 signals:
     // After each run of the checks has been shown.
@@ -99,6 +100,6 @@ private:
     QList<HealthCheck> m_checks;
     bool m_running = false;
     bool m_rerunWanted = false;
-    Telemetry::Source m_source = Telemetry::TELEMETRY_SOURCE_NONE;
-    QMap<Telemetry::Source, qint64> m_lastSeen; // clock milliseconds
+    Telemetry::Source m_sending = Telemetry::TELEMETRY_SOURCE_NONE;
+    QMap<Telemetry::Source, qint64> m_lastSeen; // clock milliseconds, when it stopped sending
 };

@@ -139,7 +139,7 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     m_health->setObjectName(QStringLiteral("health_tab"));
     m_ui->tabWidget->addTab(m_health, tr("Health"));
     connect(worker, &MainBackgroundThread::telemetrySourceChanged, m_health, &HealthWidget::changeTelemetrySource);
-    connect(worker, &MainBackgroundThread::telemetryChanged, m_health, &HealthWidget::noteTelemetry);
+    connect(worker, &MainBackgroundThread::telemetryEnded, m_health, &HealthWidget::endTelemetry);
     m_health->setCurrentProfileProvider([effects] {
         const EffectsProfile &profile = effects->currentProfile();
         return std::pair{profileFileName(profile.metadata), QJsonDocument(profileToJson(profile)).toJson()};

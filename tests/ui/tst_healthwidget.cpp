@@ -176,19 +176,38 @@ private slots:
         QCOMPARE(find(health->checks(), QStringLiteral("telemetry")).summary,
                  QStringLiteral("no telemetry seen from any simulator since the start"));
 
+        const auto telemetryNow = [&] {
+            const int runs = shown.count();
+            health->rerun();
+            [&] { QTRY_COMPARE(shown.count(), runs + 1); }();
+            return find(health->checks(), QStringLiteral("telemetry"));
+        };
         health->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C_50"));
-        m_now += 3000;
-        health->noteTelemetry();
-        m_now += 12000;
-        health->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_NONE, QString());
-        health->noteTelemetry(); // no source: nothing to date
-        m_now += 3 * 60 * 1000;
-        health->rerun();
-        QTRY_COMPARE(shown.count(), 2);
-        const HealthCheck telemetry = find(health->checks(), QStringLiteral("telemetry"));
-        QCOMPARE(telemetry.summary, QStringLiteral("telemetry last seen from DCS World: 3 min ago"));
-        QVERIFY(telemetry.details.contains(QStringLiteral("IL-2 Sturmovik: not seen since the start")));
+        m_now += 40000;
+        HealthCheck telemetry = telemetryNow();
+        QCOMPARE(telemetry.summary, QStringLiteral("telemetry last seen from DCS World: sending now"));
         QVERIFY(!telemetry.details.contains(QStringLiteral("DCS World")));
+        QVERIFY(telemetry.details.contains(QStringLiteral("IL-2 Sturmovik: not seen since the start")));
+
+        health->endTelemetry();
+        m_now += 3 * 60 * 1000 + 5000;
+        QCOMPARE(telemetryNow().summary, QStringLiteral("telemetry last seen from DCS World: 3 min ago"));
+
+        health->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_IL2, QString());
+        m_now += 12000;
+        QCOMPARE(
+            telemetryNow().summary,
+            QStringLiteral("telemetry last seen from IL-2 Sturmovik: sending now; DCS World: 3 min ago"));
+        // A new source ends the one before.
+        health->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_CONDOR, QString());
+        m_now += 7000;
+        telemetry = telemetryNow();
+        QCOMPARE(telemetry.summary,
+                 QStringLiteral("telemetry last seen from Condor 2: sending now; DCS World: 3 min "
+                                "ago; IL-2 Sturmovik: 7 s ago"));
+        QCOMPARE(telemetry.details,
+                 QStringLiteral("MSFS: not seen since the start\nWar Thunder: not seen since the "
+                                "start\nX-Plane: not seen since the start"));
     }
 
     // The bundle from the button, with the window's current profile; never over a file.
