@@ -125,7 +125,11 @@ HealthWidget::HealthWidget(QWidget *parent, HealthEnvironment environment, Milli
     connect(m_rerun, &QPushButton::clicked, this, &HealthWidget::rerun);
     connect(m_bundle, &QPushButton::clicked, this, &HealthWidget::saveSupportBundle);
     m_timer->setInterval(RerunIntervalMs);
-    connect(m_timer, &QTimer::timeout, this, &HealthWidget::rerun);
+    connect(m_timer, &QTimer::timeout, this, [this] {
+        // A minimised window keeps its tab "shown": nobody reads it.
+        if (!window()->isMinimized())
+            rerun();
+    });
 
     m_chooseBundlePath = [this] {
         const QString name =
