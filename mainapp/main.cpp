@@ -1,6 +1,7 @@
 #include "commandline.h"
 #include "desktopintegration.h"
 #include "mainwindow.h"
+#include "recentlog.h"
 #include "safetynotice.h"
 #include "singleinstance.h"
 #include "unixsignalwatcher.h"
@@ -25,6 +26,7 @@ int main(int argc, char *argv[])
         argc, argv, QStringLiteral("Start it from a desktop session, or without a window: "
                                    "QT_QPA_PLATFORM=offscreen kestrox-vantrell"));
     VantrellProgram::setIdentity();
+    const auto recentLog = VantrellProgram::startRecentLog();
     // Started from the menu: profiles live in the per-user data folder, not
     // in whatever folder the desktop started us in (the home folder).
     QString error;

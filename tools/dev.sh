@@ -17,7 +17,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-    libgl-dev libqcustomplot-dev libhidapi-dev libusb-1.0-0-dev zlib1g-dev
+    libgl-dev libqcustomplot-dev libhidapi-dev libusb-1.0-0-dev zlib1g-dev libarchive-dev
     xvfb xauth
     librsvg2-bin
     lua5.1 lua-socket

@@ -80,6 +80,18 @@ struct Options
             "reports it) of SOURCE (MSFS, DCS, IL2, WARTHUNDER, CONDOR2 or XPLANE) from TEMPLATE (jet, "
             "propeller, glider or warthunder) in the profile folder, then exit. An existing profile is "
             "never overwritten.")};
+    QCommandLineOption doctor{QStringLiteral("doctor"),
+                              QStringLiteral("Check what stands between you and the forces (device access, "
+                                             "simulators, ports), print one line per check and exit: 0 when "
+                                             "nothing is a problem, 1 otherwise. Changes nothing.")};
+    QCommandLineOption json{QStringLiteral("json"), QStringLiteral("With --doctor: print the checks as JSON.")};
+    QCommandLineOption supportBundle{QStringLiteral("support-bundle"),
+                                     QStringLiteral("Write a support bundle (.tar.gz: the checks, versions, recent "
+                                                    "log, profiles) to FILE, a new file, then exit."),
+                                     QStringLiteral("FILE")};
+    QCommandLineOption includeRecording{QStringLiteral("include-recording"),
+                                        QStringLiteral("With --support-bundle: add this telemetry recording."),
+                                        QStringLiteral("FILE")};
 
     // The options that start the window, and those of the set-up command.
     QList<const QCommandLineOption *> window() const
@@ -104,6 +116,12 @@ struct Options
             parser.addOption(*option);
         parser.addOption(forces);
         parser.addOption(newProfile);
+        for (const QCommandLineOption *option : health())
+            parser.addOption(*option);
+    }
+    QList<const QCommandLineOption *> health() const
+    {
+        return {&doctor, &json, &supportBundle, &includeRecording};
     }
 };
 
@@ -155,7 +173,7 @@ CommandLine newProfileCommand(const Options &o, const QCommandLineParser &parser
 {
     const QString form =
         QStringLiteral("--new-profile expects SOURCE MODULE TEMPLATE, as --new-profile DCS F-16C_50 jet");
-    QList<const QCommandLineOption *> others = o.window() + o.setup();
+    QList<const QCommandLineOption *> others = o.window() + o.setup() + o.health();
     others << &o.setupSimulator << &o.forces;
     for (const QCommandLineOption *option : std::as_const(others)) {
         if (option != &o.userDataFolder && parser.isSet(*option))
@@ -208,6 +226,42 @@ CommandLine parseVantrellCommandLine(const QStringList &arguments)
 
     CommandLine result;
     VantrellOptions &options = result.options;
+
+    // The health commands: nothing else goes with them.
+    for (const QCommandLineOption *option : o.health()) {
+        if (!parser.isSet(*option))
+            continue;
+        for (const QCommandLineOption *other : o.window() + o.setup() +
+                                                   QList<const QCommandLineOption *>{&o.setupSimulator, &o.forces}) {
+            if (parser.isSet(*other))
+                return usageError(QStringLiteral("%1 cannot be used with %2").arg(dashed(*other), dashed(*option)));
+        }
+    }
+    if (parser.isSet(o.doctor) && parser.isSet(o.supportBundle))
+        return usageError(QStringLiteral("--doctor and --support-bundle cannot be used together"));
+    if (parser.isSet(o.json) && !parser.isSet(o.doctor))
+        return usageError(QStringLiteral("--json needs --doctor"));
+    if (parser.isSet(o.includeRecording) && !parser.isSet(o.supportBundle))
+        return usageError(QStringLiteral("--include-recording needs --support-bundle"));
+    if (parser.isSet(o.doctor)) {
+        options.doctorJson = parser.isSet(o.json);
+        result.action = CommandLine::Action::Doctor;
+        return result;
+    }
+    if (parser.isSet(o.supportBundle)) {
+        options.supportBundlePath = QFileInfo(parser.value(o.supportBundle)).absoluteFilePath();
+        if (QFileInfo::exists(options.supportBundlePath) || QFileInfo(options.supportBundlePath).isSymLink())
+            return usageError(QStringLiteral("%1 already exists; a support bundle never overwrites a file, "
+                                             "choose another file name")
+                                  .arg(parser.value(o.supportBundle)));
+        if (parser.isSet(o.includeRecording)) {
+            options.includeRecording = QFileInfo(parser.value(o.includeRecording)).absoluteFilePath();
+            if (!QFileInfo(options.includeRecording).isFile() || !QFileInfo(options.includeRecording).isReadable())
+                return usageError(QStringLiteral("cannot read the recording %1").arg(parser.value(o.includeRecording)));
+        }
+        result.action = CommandLine::Action::SupportBundle;
+        return result;
+    }
 
     if (parser.isSet(o.forces)) {
         const QString value = parser.value(o.forces);

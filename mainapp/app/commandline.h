@@ -37,6 +37,11 @@ struct VantrellOptions
     // --forces: "on", "off" or "toggle", for the running instance.
     QString forces;
     std::optional<NewProfileRequest> newProfile;
+    // --doctor [--json]: print the health checks.
+    bool doctorJson = false;
+    // --support-bundle FILE [--include-recording FILE], both absolute.
+    QString supportBundlePath;
+    QString includeRecording;
 };
 
 // What the command line asks for.
@@ -48,6 +53,8 @@ struct CommandLine
         SetupSimulator, // run the set-up command of `options`
         Forces,         // hand `options.forces` to the running instance
         NewProfile,     // make the profile of `options.newProfile`
+        Doctor,         // print the health checks (as JSON with `options.doctorJson`)
+        SupportBundle,  // write a support bundle to `options.supportBundlePath`
         ShowHelp,       // print helpText() and exit 0
         ShowVersion,    // print the version and exit 0
         UsageError      // print `error` and exit 2

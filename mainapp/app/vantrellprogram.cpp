@@ -2,15 +2,19 @@
 
 #include "desktopintegration.h"
 #include "devicelogtransport.h"
+#include "healthreport.h"
 #include "mainwindow.h"
 #include "newprofilecommand.h"
 #include "profiletemplates.h"
+#include "recentlog.h"
 #include "singleinstance.h"
+#include "supportbundle.h"
 #include "telemetrythread.h"
 #include "virtualhidtransport.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QJsonDocument>
 #include <QTextStream>
 
 #include <QLoggingCategory>
@@ -55,6 +59,29 @@ int runWithoutWindow(const CommandLine &command, int &argc, char *argv[])
         out << "kestrox-vantrell: forces " << command.options.forces << " sent" << Qt::endl;
         return 0;
     }
+    case CommandLine::Action::Doctor: {
+        const QList<HealthCheck> checks = HealthReport::runAll(HealthEnvironment::system());
+        if (command.options.doctorJson)
+            out << QJsonDocument(HealthReport::toJson(checks)).toJson(QJsonDocument::Indented);
+        else
+            out << HealthReport::text(checks);
+        return HealthReport::exitStatus(checks);
+    }
+    case CommandLine::Action::SupportBundle: {
+        SupportBundleOptions bundle;
+        bundle.path = command.options.supportBundlePath;
+        bundle.recordingPath = command.options.includeRecording;
+        bundle.environment = HealthEnvironment::system();
+        bundle.profileFolders = SupportBundle::defaultProfileFolders(bundle.environment);
+        bundle.checks = HealthReport::runAll(bundle.environment);
+        QString error;
+        if (!SupportBundle::write(bundle, &error)) {
+            err << "kestrox-vantrell: " << error << Qt::endl;
+            return 1;
+        }
+        out << "kestrox-vantrell: support bundle written to " << bundle.path << Qt::endl;
+        return 0;
+    }
     case CommandLine::Action::SetupSimulator: {
         SimulatorSetupOptions setup = *command.options.setupSimulator;
         setup.environment = SimulatorSetupEnvironment::system();
@@ -73,6 +100,13 @@ int runWithoutWindow(const CommandLine &command, int &argc, char *argv[])
         break;
     }
     return 2;
+}
+
+std::unique_ptr<RecentLog> startRecentLog()
+{
+    auto log = std::make_unique<RecentLog>(RecentLog::defaultFile());
+    log->install();
+    return log;
 }
 
 std::shared_ptr<HidTransport> createHidTransport(const VantrellOptions &options, QString *error)

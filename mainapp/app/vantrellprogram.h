@@ -6,6 +6,7 @@
 #include <memory>
 
 class MainWindow;
+class RecentLog;
 class SingleInstance;
 
 // kestrox-vantrell put together from its options; main() only calls these.
@@ -18,6 +19,10 @@ void setIdentity();
 // the simulator set-up, a new profile): runs one with a plain application object, which
 // needs no display, and returns the exit status.
 int runWithoutWindow(const CommandLine &command, int &argc, char *argv[]);
+
+// The recent log, from now until the returned object goes: the kestrox
+// categories' infos and warnings also go to $XDG_STATE_HOME/kestrox.
+std::unique_ptr<RecentLog> startRecentLog();
 
 // The devices the options ask for (hidapi, or the virtual pair), with the
 // device log around them. Null, with the reason, when the log cannot be opened.

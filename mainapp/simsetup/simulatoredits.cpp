@@ -433,6 +433,24 @@ EditResult addMsfsListener(const QByteArray &simConnectXml, quint16 port)
     return changed(lines, QStringLiteral("added an IPv4 listener on 127.0.0.1 port %1 to SimConnect.xml").arg(port));
 }
 
+QList<quint16> msfsListenerPorts(const QByteArray &simConnectXml)
+{
+    static const QRegularExpression comm(QStringLiteral("<SimConnect\\.Comm>(.*?)</SimConnect\\.Comm>"),
+                                         QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression port(QStringLiteral("<Port>\\s*(\\d{1,5})\\s*</Port>"));
+    QList<quint16> ports;
+    const QString text = QString::fromLatin1(simConnectXml);
+    for (auto it = comm.globalMatch(text); it.hasNext();) {
+        const QString entry = it.next().captured(1);
+        const QRegularExpressionMatch number = port.match(entry);
+        const uint value = number.captured(1).toUInt();
+        if (entry.contains(QStringLiteral("<Protocol>IPv4</Protocol>")) && number.hasMatch() && value > 0
+            && value <= 65535)
+            ports.append(quint16(value));
+    }
+    return ports;
+}
+
 EditResult removeMsfsListener(const QByteArray &simConnectXml, const QByteArray &original)
 {
     TextLines lines(simConnectXml);

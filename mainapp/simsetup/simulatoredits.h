@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 // The changes the set-up command makes to the simulators' files, as pure
@@ -36,6 +37,8 @@ EditResult restoreCondorUdp(const QByteArray &udpIni, const QByteArray &original
 
 EditResult addMsfsListener(const QByteArray &simConnectXml, quint16 port);
 EditResult removeMsfsListener(const QByteArray &simConnectXml, const QByteArray &original);
+// The ports of the IPv4 listeners (SimConnect.Comm entries) in SimConnect.xml, in order.
+QList<quint16> msfsListenerPorts(const QByteArray &simConnectXml);
 
 // True when the bytes are a KestroxExport.lua as this program shipped it in
 // some release (CRLF endings count as LF): such a copy holds none of the

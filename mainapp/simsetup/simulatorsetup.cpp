@@ -146,6 +146,47 @@ public:
         return m_failed ? 1 : 0;
     }
 
+    // The search of run(), with each file read and the change tried on its
+    // bytes only.
+    SimulatorSetupState query() const
+    {
+        SimulatorSetupState state;
+        state.simulator = m_facts.name;
+        state.running = runningProcesses(m_env.procRoot, m_facts.executables);
+        const auto tryEach = [&state](const QStringList &files, const Add &add, const QString &help) {
+            for (const QString &file : files)
+                state.files.append(tryAdd(file, add));
+            if (files.isEmpty())
+                state.notFound = help;
+        };
+        switch (m_options.simulator) {
+        case SimulatorSetupOptions::Simulator::Dcs:
+            queryDcs(state);
+            break;
+        case SimulatorSetupOptions::Simulator::Il2:
+            tryEach(il2Files(), SimulatorEdits::addIl2Telemetry,
+                    QStringLiteral("no IL-2 Sturmovik startup.cfg found. %1").arg(il2Help()));
+            break;
+        case SimulatorSetupOptions::Simulator::Condor2:
+            tryEach(condorFiles(), SimulatorEdits::setCondorUdp,
+                    QStringLiteral("no Condor 2 UDP.ini found. %1").arg(condorHelp()));
+            break;
+        case SimulatorSetupOptions::Simulator::Msfs: {
+            const quint16 port = m_options.msfsPort;
+            const QStringList files = msfsFiles();
+            tryEach(files, [port](const QByteArray &bytes) { return SimulatorEdits::addMsfsListener(bytes, port); },
+                    QStringLiteral("no MSFS SimConnect.xml found. %1").arg(msfsHelp()));
+            for (const QString &file : files) {
+                QByteArray bytes;
+                if (readFile(file, &bytes))
+                    state.msfsListenerPorts.append(SimulatorEdits::msfsListenerPorts(bytes));
+            }
+            break;
+        }
+        }
+        return state;
+    }
+
 private:
     using Add = std::function<EditResult(const QByteArray &)>;
     using Change = std::function<EditResult(const QByteArray &, const QByteArray &)>;
@@ -630,6 +671,60 @@ private:
         }
     }
 
+    // ---- the read-only query ----
+
+    static SimulatorSetupState::File tryAdd(const QString &path, const Add &add)
+    {
+        SimulatorSetupState::File file;
+        file.path = path;
+        QByteArray bytes;
+        if (!readFile(path, &bytes)) {
+            file.refused = true;
+            file.message = QStringLiteral("cannot read it");
+            return file;
+        }
+        const EditResult result = add(bytes);
+        file.setUp = result.status == EditResult::Unchanged;
+        file.refused = result.status == EditResult::Refused;
+        file.message = result.status == EditResult::Changed ? QStringLiteral("not set up yet") : result.message;
+        return file;
+    }
+
+    void queryDcs(SimulatorSetupState &state) const
+    {
+        const QStringList folders = m_options.gameDir.isEmpty() ? searchDcsFolders() : QStringList{m_options.gameDir};
+        if (folders.isEmpty())
+            state.notFound = QStringLiteral("no DCS World Saved Games folder found. %1").arg(dcsHelp());
+        QByteArray installed;
+        const QString source = installedScript();
+        if (!source.isEmpty())
+            readFile(source, &installed);
+        for (const QString &folder : folders) {
+            const QString scripts = join(folder, QStringLiteral("Scripts"));
+            SimulatorSetupState::File script;
+            script.path = join(scripts, scriptName);
+            QByteArray bytes;
+            if (!readFile(script.path, &bytes)) {
+                script.message = QStringLiteral("%1 is not installed").arg(scriptName);
+            } else {
+                script.setUp = true;
+                script.message = isOurScript(bytes, installed)
+                                     ? QStringLiteral("%1 is installed").arg(scriptName)
+                                     : QStringLiteral("%1 is installed, edited (it differs from the shipped "
+                                                      "script)")
+                                           .arg(scriptName);
+            }
+            state.files.append(script);
+            const QString exportLua = join(scripts, QStringLiteral("Export.lua"));
+            if (QFileInfo(exportLua).isFile()) {
+                state.files.append(tryAdd(exportLua, SimulatorEdits::addDcsExportLine));
+            } else {
+                state.files.append({exportLua, false, false,
+                                    QStringLiteral("there is no Export.lua to load %1").arg(scriptName)});
+            }
+        }
+    }
+
     // ---- manual steps ----
 
     QString dcsHelp() const
@@ -716,4 +811,12 @@ SimulatorSetupEnvironment SimulatorSetupEnvironment::system()
 int runSimulatorSetup(const SimulatorSetupOptions &options, QTextStream &out, QTextStream &err)
 {
     return SetupRun(options, out, err).run();
+}
+
+SimulatorSetupState querySimulatorSetup(const SimulatorSetupOptions &options)
+{
+    QString ignored;
+    QTextStream out(&ignored);
+    QTextStream err(&ignored);
+    return SetupRun(options, out, err).query();
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "runningprocesses.h"
+
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <QTextStream>
@@ -53,3 +56,25 @@ struct SimulatorSetupOptions
 // Prints what it found and did and what to restart; returns 0 on success, 1
 // when it found nothing, refused, or could not change what it found.
 int runSimulatorSetup(const SimulatorSetupOptions &options, QTextStream &out, QTextStream &err);
+
+// What the set-up command finds for a simulator and whether its change is
+// in place, found by the same search; nothing is written.
+struct SimulatorSetupState
+{
+    struct File
+    {
+        QString path;
+        bool setUp = false;   // holds what the set-up command adds
+        bool refused = false; // the set-up command would refuse to change it
+        QString message;      // what the set-up command makes of it
+    };
+    QString simulator;              // its name, as "DCS World"
+    QList<File> files;              // the files looked at; none: the simulator was not found
+    QString notFound;               // why nothing was found, with the manual steps
+    QList<RunningProcess> running;  // the simulator's processes
+    QList<quint16> msfsListenerPorts; // MSFS: the IPv4 listener ports of its SimConnect.xml files
+};
+
+// The set-up command's search for options.simulator, read-only: undo,
+// dryRun and force do not matter.
+SimulatorSetupState querySimulatorSetup(const SimulatorSetupOptions &options);

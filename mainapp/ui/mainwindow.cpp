@@ -3,9 +3,12 @@
 
 #include "desktopintegration.h"
 #include "forcescontrols.h"
+#include "healthwidget.h"
 #include "liveviewwidget.h"
 #include "noprofilenotice.h"
 #include "profiletemplates.h"
+#include "profilefile.h"
+#include "programchecks.h"
 #include "safetynotice.h"
 #include "telemetryrecordingbar.h"
 #include "uilogging.h"
@@ -61,6 +64,10 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     if (askForSafetyAcknowledgement)
         workerOptions.forcesEnabledAtStart = false;
     m_forcesOn = workerOptions.forcesEnabledAtStart;
+    // The Health tab compares MSFS's listener with what this start dials.
+    HealthEnvironment health = HealthEnvironment::system();
+    if (workerOptions.telemetryEndpoints.msfsAddress)
+        health.msfsDialledPort = workerOptions.telemetryEndpoints.msfsAddress->port;
     m_worker = new MainBackgroundThread(nullptr, std::move(workerOptions));
 
     m_ui->setupUi(this);
@@ -133,6 +140,16 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     connect(worker, &MainBackgroundThread::liveBatchReady, m_liveView, &LiveViewWidget::addBatch);
     // Out of view the figures need the samples, not their pace: fewer batches, fewer wake-ups.
     connect(m_liveView, &LiveViewWidget::shownChanged, worker, &MainBackgroundThread::setLiveViewShown);
+
+    m_health = new HealthWidget(this, health);
+    m_health->setObjectName(QStringLiteral("health_tab"));
+    m_ui->tabWidget->addTab(m_health, tr("Health"));
+    connect(worker, &MainBackgroundThread::telemetrySourceChanged, m_health, &HealthWidget::changeTelemetrySource);
+    connect(worker, &MainBackgroundThread::telemetryEnded, m_health, &HealthWidget::endTelemetry);
+    m_health->setCurrentProfileProvider([effects] {
+        const EffectsProfile &profile = effects->currentProfile();
+        return std::pair{profileFileName(profile.metadata), QJsonDocument(profileToJson(profile)).toJson()};
+    });
 
     QTimer::singleShot(0, worker, [worker] { worker->start(); });
     m_workerThread = new QThread;
@@ -208,16 +225,26 @@ void MainWindow::onUpdateReplyFinished()
     m_updateReply = nullptr;
     reply->deleteLater();
 
+    // Kept for the Health tab, --doctor and support bundles.
+    UpdateCheckResult result;
+    result.at = QDateTime::currentDateTimeUtc();
     if (reply->error() != QNetworkReply::NoError) {
-        qCDebug(lcUi) << "error"
-                      << QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(reply->error());
+        const char *error = QMetaEnum::fromType<QNetworkReply::NetworkError>().valueToKey(reply->error());
+        qCDebug(lcUi) << "error" << error;
+        result.outcome = UpdateCheckResult::Outcome::Failed;
+        result.error = QString::fromLatin1(error);
+        result.write(HealthEnvironment::defaultStateFolder());
         return;
     }
     const QJsonObject vantrell =
         QJsonDocument::fromJson(reply->readAll()).object().value(QLatin1String("vantrell")).toObject();
     const double published = vantrell.value(QLatin1String("version")).toDouble(0.0);
     // Compared as a whole number: 240626.9 is still 240626.
-    if (!(std::trunc(published) > Version))
+    const bool newer = std::trunc(published) > Version;
+    result.outcome = newer ? UpdateCheckResult::Outcome::Newer : UpdateCheckResult::Outcome::Current;
+    result.published = published;
+    result.write(HealthEnvironment::defaultStateFolder());
+    if (!newer)
         return;
 
     QMessageBox box;

@@ -9,6 +9,7 @@
 
 class QNetworkAccessManager;
 class ForcesControls;
+class HealthWidget;
 class LiveViewWidget;
 class NoProfileNotice;
 class TelemetryRecordingBar;
@@ -59,6 +60,7 @@ private:
     Ui::MainWindow *m_ui;
     TelemetryRecordingBar *m_recordingBar;
     LiveViewWidget *m_liveView;
+    HealthWidget *m_health;
     QIcon m_icon;
     QNetworkReply *m_updateReply = nullptr;
     QNetworkAccessManager *m_network;

@@ -220,6 +220,30 @@ private slots:
         QCOMPARE(command.options.userDataFolder, userDataFolder);
     }
 
+    void healthCommands()
+    {
+        const CommandLine doctor = parse({QStringLiteral("--doctor")});
+        QCOMPARE(doctor.action, Action::Doctor);
+        QVERIFY(!doctor.options.doctorJson);
+        const CommandLine json = parse({QStringLiteral("--json"), QStringLiteral("--doctor")});
+        QCOMPARE(json.action, Action::Doctor);
+        QVERIFY(json.options.doctorJson);
+        const QString bundle = m_dir.filePath(QStringLiteral("help.tar.gz"));
+        const CommandLine written = parse({QStringLiteral("--support-bundle"), bundle});
+        QCOMPARE(written.action, Action::SupportBundle);
+        QCOMPARE(written.options.supportBundlePath, bundle);
+        QVERIFY(written.options.includeRecording.isEmpty());
+        // Relative names become absolute, as the program may change folders.
+        const QString here = QDir::currentPath();
+        QDir::setCurrent(m_dir.path());
+        const CommandLine withRecording = parse({QStringLiteral("--support-bundle=new.tar.gz"),
+                                                 QStringLiteral("--include-recording"), QStringLiteral("flight.kxrec")});
+        QDir::setCurrent(here);
+        QCOMPARE(withRecording.action, Action::SupportBundle);
+        QCOMPARE(withRecording.options.supportBundlePath, m_dir.filePath(QStringLiteral("new.tar.gz")));
+        QCOMPARE(withRecording.options.includeRecording, m_recording);
+    }
+
     void helpAndVersion()
     {
         QCOMPARE(parse({QStringLiteral("--help")}).action, Action::ShowHelp);
@@ -294,6 +318,22 @@ private slots:
                                                  << "--forces cannot be used with --new-profile";
         QTest::newRow("new profile with a value") << "--new-profile=DCS F-16C_50 jet"
                                                   << "Unexpected value after '--new-profile'.";
+        QTest::newRow("json alone") << "--json" << "--json needs --doctor";
+        QTest::newRow("doctor with a new profile") << "--doctor --new-profile DCS F-16C_50 jet"
+                                                   << "--doctor cannot be used with --new-profile";
+        QTest::newRow("recording without a bundle") << "--include-recording {rec}"
+                                                    << "--include-recording needs --support-bundle";
+        QTest::newRow("doctor and bundle") << "--doctor --support-bundle x.tar.gz"
+                                           << "--doctor and --support-bundle cannot be used together";
+        QTest::newRow("doctor with window options") << "--doctor --virtual-devices"
+                                                    << "--virtual-devices cannot be used with --doctor";
+        QTest::newRow("bundle with set-up") << "--support-bundle x.tar.gz --setup-simulator dcs"
+                                            << "--setup-simulator cannot be used with --support-bundle";
+        QTest::newRow("bundle over a file") << "--support-bundle {txt}"
+                                            << "{txt} already exists; a support bundle never overwrites a file, "
+                                               "choose another file name";
+        QTest::newRow("missing recording") << "--support-bundle x.tar.gz --include-recording nothing.kxrec"
+                                           << "cannot read the recording nothing.kxrec";
         QTest::newRow("unknown option") << "--bogus" << "Unknown option 'bogus'.";
         QTest::newRow("stray argument") << "stray" << "unexpected argument \"stray\"";
     }

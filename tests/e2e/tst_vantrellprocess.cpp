@@ -156,6 +156,7 @@ private:
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_dir.filePath(QStringLiteral("data")));
+        env.insert(QStringLiteral("XDG_STATE_HOME"), m_dir.filePath(QStringLiteral("state")));
         env.insert(QStringLiteral("QT_LOGGING_RULES"),
                    QStringLiteral("kestrox.instance.info=true\nkestrox.app.info=true\nkestrox.device.info=true"));
         process.setProcessEnvironment(env);
@@ -251,6 +252,11 @@ private slots:
         }
         // The very last line of each device is its rest report.
         QVERIFY(isDirectControl(lines.last()));
+
+        // The recent log has the infos too, down to the one said as the program ended.
+        QFile recent(m_dir.filePath(QStringLiteral("state/kestrox/kestrox-vantrell.log")));
+        QVERIFY(recent.open(QIODevice::ReadOnly));
+        QVERIFY(recent.readAll().contains(" info kestrox.device: forces released and devices closed\n"));
     }
 
     void detectedAircraftLoadsItsProfile()

@@ -5,6 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -273,6 +276,30 @@ private slots:
                  QStringList());
     }
 
+    // The installed --doctor, with no display, offers the rule installed
+    // beside it when udev has none.
+    void doctorFindsTheInstalledRule()
+    {
+        QProcessEnvironment headless = QProcessEnvironment::systemEnvironment();
+        for (const char *variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            headless.remove(QLatin1String(variable));
+        const Result doctor = run(installed(QStringLiteral("bin/kestrox-vantrell")),
+                                  {QStringLiteral("--doctor"), QStringLiteral("--json")}, headless);
+        QVERIFY2(doctor.exitCode == 0 || doctor.exitCode == 1, doctor.err.constData());
+        const QJsonArray checks = QJsonDocument::fromJson(doctor.out).array();
+        QJsonObject rule;
+        for (const QJsonValue &check : checks)
+            if (check.toObject().value(QLatin1String("id")).toString() == QLatin1String("udev.rule"))
+                rule = check.toObject();
+        QVERIFY(!rule.isEmpty());
+        if (rule.value(QLatin1String("status")).toString() == QLatin1String("ok"))
+            QSKIP("this machine has the device rule installed");
+        QVERIFY2(rule.value(QLatin1String("fix")).toString().contains(
+                     QStringLiteral("'%1' '/etc/udev/rules.d/60-kestrox.rules'")
+                         .arg(installed(QStringLiteral("lib/udev/rules.d/60-kestrox.rules")))),
+                 qPrintable(rule.value(QLatin1String("fix")).toString()));
+    }
+
     void debianPackage()
     {
         if (QStandardPaths::findExecutable(QStringLiteral("dpkg-deb")).isEmpty() ||
@@ -302,7 +329,7 @@ private slots:
         // Computed from the binaries: the libraries they link.
         const QString depends = field("Depends");
         for (const char *library : {"libqt6widgets6", "libqt6network6", "libhidapi-hidraw0", "libusb-1.0-0",
-                                    "libqcustomplot"})
+                                    "libqcustomplot", "libarchive13"})
             QVERIFY2(depends.contains(QLatin1String(library)), qPrintable(depends));
 
         const QString files = QString::fromUtf8(run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb}).out);

@@ -1,5 +1,6 @@
 #include "../telemetry/httptestserver.h"
 #include "forcescontrols.h"
+#include "healthwidget.h"
 #include "mainwindow.h"
 #include "noprofilenotice.h"
 #include "templatechooserdialog.h"
@@ -9,6 +10,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTabWidget>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -90,6 +94,8 @@ private slots:
         qputenv("KESTROX_TEMPLATES_DIR", KESTROX_TEMPLATES_SOURCE_DIR);
         qputenv("KESTROX_UPDATE_URL",
                 m_server.url(QStringLiteral("/assets/firmware/version.json")).toEncoded());
+        // The update check's result is kept here, not in the user's state folder.
+        qputenv("XDG_STATE_HOME", m_dir.filePath(QStringLiteral("state")).toUtf8());
     }
 
     void windowShape()
@@ -283,6 +289,48 @@ private slots:
         const SeenBox empty = runUpdateCheck(R"({"vantrell": {"version": 250101, "whats_new": []}})");
         QCOMPARE(empty.details, QStringLiteral("Version 250101\n\n"));
         QVERIFY(empty.detailsVisible);
+    }
+
+    // Beside "Effects" and "Live", the "Health" tab; its checks wait until it is shown.
+    void healthTab()
+    {
+        m_server.body = R"({"vantrell": {"version": 240626}})"; // no box
+        const int requests = m_server.requests;
+        MainWindow window(nullptr, virtualWorker());
+        QTRY_COMPARE(m_server.requests, requests + 1); // its update check, done before the next test's
+        auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
+        QStringList names;
+        for (int i = 0; i < tabs->count(); ++i)
+            names.append(tabs->tabText(i));
+        QCOMPARE(names, (QStringList{QStringLiteral("Effects"), QStringLiteral("Live"), QStringLiteral("Health")}));
+        auto *health = window.findChild<HealthWidget *>(QStringLiteral("health_tab"));
+        QVERIFY(health);
+        QCOMPARE(tabs->indexOf(health), 2);
+        QVERIFY(!health->rerunsPeriodically());
+        QVERIFY(health->checks().isEmpty());
+    }
+
+    // The update check's result is kept for the Health tab, --doctor and support bundles.
+    void updateResultKept_data()
+    {
+        QTest::addColumn<QByteArray>("manifest");
+        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<double>("published");
+        QTest::newRow("same") << QByteArray(R"({"vantrell": {"version": 240626}})") << "current" << 240626.0;
+        QTest::newRow("newer") << QByteArray(R"({"vantrell": {"version": 240627}})") << "newer" << 240627.0;
+    }
+    void updateResultKept()
+    {
+        QFETCH(QByteArray, manifest);
+        QFETCH(QString, outcome);
+        QFETCH(double, published);
+        runUpdateCheck(manifest);
+        QFile file(m_dir.filePath(QStringLiteral("state/kestrox/update-check.json")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject kept = QJsonDocument::fromJson(file.readAll()).object();
+        QCOMPARE(kept.value(QLatin1String("outcome")).toString(), outcome);
+        QCOMPARE(kept.value(QLatin1String("published")).toDouble(), published);
+        QVERIFY(QDateTime::fromString(kept.value(QLatin1String("at")).toString(), Qt::ISODateWithMs).isValid());
     }
 };
 

@@ -169,6 +169,7 @@ private slots:
     {
         QVERIFY(m_config.isValid());
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+        qputenv("XDG_STATE_HOME", QFile::encodeName(m_config.filePath(QStringLiteral("state"))));
         qputenv("KESTROX_UPDATE_URL", "http://127.0.0.1:9/version.json");
         m_testbed = umockdev_testbed_new();
         GError *error = nullptr;

@@ -1,0 +1,3 @@
+#include "healthlogging.h"
+
+Q_LOGGING_CATEGORY(lcHealth, "kestrox.health", QtInfoMsg)

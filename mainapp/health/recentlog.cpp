@@ -1,0 +1,159 @@
+#include "recentlog.h"
+
+#include "healthenvironment.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+std::atomic<RecentLog *> installedLog{nullptr};
+QtMessageHandler previousHandler = nullptr;
+
+const char *typeName(QtMsgType type)
+{
+    switch (type) {
+    case QtInfoMsg:
+        return "info";
+    case QtWarningMsg:
+        return "warning";
+    case QtCriticalMsg:
+        return "critical";
+    case QtFatalMsg:
+        return "fatal";
+    case QtDebugMsg:
+        break;
+    }
+    return "debug";
+}
+
+void handleMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (RecentLog *log = installedLog.load())
+        log->append(type, context.category, message);
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+} // namespace
+
+struct RecentLog::Writer
+{
+    explicit Writer(const QString &path) : path(path), thread([this] { run(); }) {}
+    ~Writer()
+    {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        wake.notify_all();
+        thread.join();
+    }
+
+    void run()
+    {
+        std::unique_lock lock(mutex);
+        for (;;) {
+            wake.wait(lock, [this] { return stopping || !queue.empty(); });
+            if (queue.empty() && stopping)
+                return;
+            std::deque<QByteArray> lines;
+            lines.swap(queue);
+            // The file is written unlocked: a message logged meanwhile, even
+            // by the file's own code, only queues.
+            lock.unlock();
+            for (const QByteArray &line : lines)
+                writeLine(line);
+            if (file.isOpen())
+                file.flush();
+            lock.lock();
+            written += lines.size();
+            done.notify_all();
+        }
+    }
+
+    void writeLine(const QByteArray &line)
+    {
+        if (!file.isOpen()) {
+            QDir().mkpath(QFileInfo(path).path());
+            file.setFileName(path);
+            if (!file.open(QIODevice::Append))
+                return;
+        }
+        if (file.size() > 0 && file.size() + line.size() > RecentLog::MaxBytes) {
+            file.close();
+            const QString previous = path + QStringLiteral(".1");
+            QFile::remove(previous);
+            QFile::rename(path, previous);
+            file.setFileName(path);
+            if (!file.open(QIODevice::Append))
+                return;
+        }
+        file.write(line.left(RecentLog::MaxBytes));
+    }
+
+    const QString path;
+    QFile file;
+    std::mutex mutex;
+    std::condition_variable wake;
+    std::condition_variable done;
+    std::deque<QByteArray> queue;
+    quint64 queued = 0;
+    quint64 written = 0;
+    bool stopping = false;
+    std::thread thread; // last: starts once the rest is built
+};
+
+RecentLog::RecentLog(const QString &file) : m_writer(std::make_unique<Writer>(file))
+{}
+
+RecentLog::~RecentLog()
+{
+    if (m_installed) {
+        installedLog.store(nullptr);
+        qInstallMessageHandler(previousHandler);
+    }
+    m_writer.reset();
+}
+
+void RecentLog::append(QtMsgType type, const char *category, const QString &message)
+{
+    if (type == QtDebugMsg || !category || std::strncmp(category, "kestrox.", 8) != 0)
+        return;
+    const QByteArray line = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8() + ' ' +
+                            typeName(type) + ' ' + category + ": " + message.toUtf8() + '\n';
+    {
+        std::lock_guard lock(m_writer->mutex);
+        m_writer->queue.push_back(line);
+        ++m_writer->queued;
+    }
+    m_writer->wake.notify_one();
+}
+
+void RecentLog::flush()
+{
+    std::unique_lock lock(m_writer->mutex);
+    const quint64 target = m_writer->queued;
+    m_writer->done.wait(lock, [this, target] { return m_writer->written >= target; });
+}
+
+void RecentLog::install()
+{
+    installedLog.store(this);
+    previousHandler = qInstallMessageHandler(handleMessage);
+    m_installed = true;
+}
+
+QString RecentLog::defaultFile()
+{
+    return HealthEnvironment::defaultStateFolder() + QStringLiteral("/kestrox-vantrell.log");
+}

@@ -1,0 +1,286 @@
+// The support bundle read back with libarchive: its files, their contents
+// with the home folder as "~", a recording only when asked, and no file
+// ever overwritten.
+#include "supportbundle.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <archive.h>
+#include <archive_entry.h>
+
+namespace {
+
+// Every entry of a .tar.gz with its bytes, in order.
+QList<std::pair<QString, QByteArray>> readArchive(const QString &path)
+{
+    QList<std::pair<QString, QByteArray>> entries;
+    archive *reader = archive_read_new();
+    archive_read_support_filter_gzip(reader);
+    archive_read_support_format_tar(reader);
+    if (archive_read_open_filename(reader, QFile::encodeName(path).constData(), 10240) != ARCHIVE_OK) {
+        archive_read_free(reader);
+        return entries;
+    }
+    archive_entry *entry = nullptr;
+    while (archive_read_next_header(reader, &entry) == ARCHIVE_OK) {
+        QByteArray bytes(archive_entry_size(entry), Qt::Uninitialized);
+        if (!bytes.isEmpty())
+            archive_read_data(reader, bytes.data(), size_t(bytes.size()));
+        entries.append({QString::fromUtf8(archive_entry_pathname(entry)), bytes});
+    }
+    archive_read_free(reader);
+    return entries;
+}
+
+QByteArray entry(const QList<std::pair<QString, QByteArray>> &entries, const QString &name)
+{
+    for (const auto &[path, bytes] : entries)
+        if (path == name)
+            return bytes;
+    return {};
+}
+
+HealthCheck check(const QString &id, HealthCheck::Status status, const QString &summary,
+                  const QString &details)
+{
+    HealthCheck c;
+    c.id = id;
+    c.status = status;
+    c.summary = summary;
+    c.details = details;
+    return c;
+}
+
+} // namespace
+
+class TestSupportBundle : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    QString path(const QString &relative) const { return m_dir.filePath(relative); }
+    void write(const QString &relative, const QByteArray &bytes) const
+    {
+        QDir().mkpath(QFileInfo(path(relative)).path());
+        QFile file(path(relative));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    SupportBundleOptions options(const QString &bundle) const
+    {
+        const QString home = path(QStringLiteral("home/ann"));
+        SupportBundleOptions o;
+        o.path = path(bundle);
+        o.environment.home = home;
+        o.environment.kernelRelease = QStringLiteral("6.1.0-test");
+        o.environment.stateFolder = home + QStringLiteral("/.local/state/kestrox");
+        o.environment.dataFolder = home + QStringLiteral("/.local/share/kestrox");
+        o.environment.workingFolder = path(QStringLiteral("work"));
+        o.profileFolders = SupportBundle::defaultProfileFolders(o.environment);
+        o.checks = {check(QStringLiteral("device.joystick"), HealthCheck::Status::Problem,
+                          QStringLiteral("cannot open"),
+                          QStringLiteral("rule in ") + home + QStringLiteral("/rules")),
+                    check(QStringLiteral("simulator.il2"), HealthCheck::Status::Ok, QStringLiteral("set up"),
+                          home + QStringLiteral("/.steam/startup.cfg; /home/annabel stays"))};
+        o.osReleaseFile = path(QStringLiteral("os-release"));
+        return o;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        const QByteArray home = path(QStringLiteral("home/ann")).toUtf8();
+        write(QStringLiteral("home/ann/.local/state/kestrox/kestrox-vantrell.log"),
+              "2026-03-14T09:26:53.000 warning kestrox.telemetry: " + home +
+                  "/.local/share/kestrox/SimConnect.cfg "
+                  "names no TCP address\n");
+        write(QStringLiteral("home/ann/.local/state/kestrox/kestrox-vantrell.log.1"), "older lines\n");
+        write(QStringLiteral("home/ann/.local/share/kestrox/effect_profiles/DCS_F_16C_50_.json"), "{}");
+        write(QStringLiteral("home/ann/.local/share/kestrox/effect_profiles/IL2_SHTURMOVIK_Bf_109_.json"),
+              "{}");
+        write(QStringLiteral("os-release"),
+              "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nNAME=\"Debian GNU/Linux\"\n"
+              "VERSION_ID=\"12\"\n");
+        write(QStringLiteral("flight.kxrec"), QByteArray("KXREC\0\x01\x02", 8) + home);
+    }
+
+    void filesAndContents()
+    {
+        SupportBundleOptions o = options(QStringLiteral("bundle.tar.gz"));
+        o.currentProfileName = QStringLiteral("DCS_F_16C_50_.json");
+        o.currentProfileJson =
+            "{\"metadata\": {\"comment\": \"from " + path(QStringLiteral("home/ann")).toUtf8() + "\"}}";
+        QString error;
+        QVERIFY2(SupportBundle::write(o, &error), qPrintable(error));
+        const auto entries = readArchive(o.path);
+        QStringList names;
+        for (const auto &e : entries)
+            names.append(e.first);
+        QCOMPARE(names, (QStringList{QStringLiteral("kestrox-support/doctor.txt"),
+                                     QStringLiteral("kestrox-support/doctor.json"),
+                                     QStringLiteral("kestrox-support/versions.txt"),
+                                     QStringLiteral("kestrox-support/log/kestrox-vantrell.log.1"),
+                                     QStringLiteral("kestrox-support/log/kestrox-vantrell.log"),
+                                     QStringLiteral("kestrox-support/profiles.txt"),
+                                     QStringLiteral("kestrox-support/current-profile.json")}));
+
+        QCOMPARE(
+            entry(entries, QStringLiteral("kestrox-support/doctor.txt")),
+            QByteArray("problem device.joystick    cannot open (rule in ~/rules)\n"
+                       "ok      simulator.il2      set up (~/.steam/startup.cfg; /home/annabel stays)\n"));
+        const QJsonArray json =
+            QJsonDocument::fromJson(entry(entries, QStringLiteral("kestrox-support/doctor.json"))).array();
+        QCOMPARE(json.size(), 2);
+        QCOMPARE(json.at(0).toObject().value(QLatin1String("details")).toString(),
+                 QStringLiteral("rule in ~/rules"));
+
+        const QString versions =
+            QString::fromUtf8(entry(entries, QStringLiteral("kestrox-support/versions.txt")));
+        for (const QString &line :
+             {QStringLiteral("kestrox-vantrell: 240626\n"), QStringLiteral("\nQt: 6."),
+              QStringLiteral("\nhidapi: 0."), QStringLiteral("\nlibusb: 1."),
+              QStringLiteral("\nlibarchive: libarchive 3."), QStringLiteral("\nkernel: 6.1.0-test\n"),
+              QStringLiteral("\ndistribution: Debian GNU/Linux 12 (bookworm)\n")})
+            QVERIFY2(versions.contains(line), qPrintable(versions));
+
+        QCOMPARE(
+            entry(entries, QStringLiteral("kestrox-support/log/kestrox-vantrell.log")),
+            QByteArray(
+                "2026-03-14T09:26:53.000 warning kestrox.telemetry: ~/.local/share/kestrox/SimConnect.cfg "
+                "names no TCP address\n"));
+        QCOMPARE(entry(entries, QStringLiteral("kestrox-support/log/kestrox-vantrell.log.1")),
+                 QByteArray("older lines\n"));
+        const QByteArray profiles = entry(entries, QStringLiteral("kestrox-support/profiles.txt"));
+        QVERIFY2(profiles.startsWith(
+                     "~/.local/share/kestrox/effect_profiles: 2 profiles\n  DCS_F_16C_50_.json\t2 bytes\t"),
+                 profiles.constData());
+        QVERIFY(profiles.contains("\n  IL2_SHTURMOVIK_Bf_109_.json\t2 bytes\t"));
+        QVERIFY(
+            profiles.contains(path(QStringLiteral("work/effect_profiles")).toUtf8() + ": no such folder\n"));
+        QVERIFY(profiles.contains("current profile: DCS_F_16C_50_.json (in current-profile.json)\n"));
+        QCOMPARE(entry(entries, QStringLiteral("kestrox-support/current-profile.json")),
+                 QByteArray("{\"metadata\": {\"comment\": \"from ~\"}}"));
+        for (const auto &[name, bytes] : entries)
+            QVERIFY2(!bytes.contains(path(QStringLiteral("home/ann/")).toUtf8()), qPrintable(name));
+    }
+
+    // A recording only when asked, byte for byte; no current profile without the window.
+    void recordingWhenAsked()
+    {
+        SupportBundleOptions o = options(QStringLiteral("with-recording.tar.gz"));
+        o.recordingPath = path(QStringLiteral("flight.kxrec"));
+        QString error;
+        QVERIFY2(SupportBundle::write(o, &error), qPrintable(error));
+        const auto entries = readArchive(o.path);
+        QCOMPARE(entries.last().first, QStringLiteral("kestrox-support/recording/flight.kxrec"));
+        QCOMPARE(entries.last().second,
+                 QByteArray("KXREC\0\x01\x02", 8) + path(QStringLiteral("home/ann")).toUtf8());
+        QVERIFY(entry(entries, QStringLiteral("kestrox-support/current-profile.json")).isNull());
+        QVERIFY(entry(entries, QStringLiteral("kestrox-support/profiles.txt"))
+                    .contains("current profile: not known here"));
+    }
+
+    void existingFileRefused()
+    {
+        write(QStringLiteral("taken.tar.gz"), "mine");
+        QString error;
+        QVERIFY(!SupportBundle::write(options(QStringLiteral("taken.tar.gz")), &error));
+        QCOMPARE(
+            error,
+            QStringLiteral("%1 exists already; a support bundle never overwrites a file, choose another name")
+                .arg(path(QStringLiteral("taken.tar.gz"))));
+        QFile file(path(QStringLiteral("taken.tar.gz")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("mine"));
+    }
+
+    // A recording that cannot be read: the half-written bundle does not stay.
+    void failureLeavesNothing()
+    {
+        SupportBundleOptions o = options(QStringLiteral("broken.tar.gz"));
+        o.recordingPath = path(QStringLiteral("missing.kxrec"));
+        QString error;
+        QVERIFY(!SupportBundle::write(o, &error));
+        QVERIFY2(error.contains(QStringLiteral("cannot read %1").arg(o.recordingPath)), qPrintable(error));
+        QVERIFY(!QFileInfo::exists(o.path));
+        o.path = path(QStringLiteral("no/such/folder/bundle.tar.gz"));
+        o.recordingPath.clear();
+        QVERIFY(!SupportBundle::write(o, &error));
+        QVERIFY2(error.startsWith(QStringLiteral("cannot create ")), qPrintable(error));
+    }
+
+    void withoutHome_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("inside") << "/home/ann/.steam/x"
+                                << "~/.steam/x";
+        QTest::newRow("itself") << "home /home/ann"
+                                << "home ~";
+        QTest::newRow("before a colon") << "at /home/ann: ok"
+                                        << "at ~: ok";
+        QTest::newRow("longer name") << "/home/anna/x"
+                                     << "/home/anna/x";
+        QTest::newRow("several") << "/home/ann/a and /home/ann/b"
+                                 << "~/a and ~/b";
+        QTest::newRow("trailing slash in home") << "/home/ann/c"
+                                                << "~/c";
+    }
+    void withoutHome()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QCOMPARE(SupportBundle::withoutHome(text, QStringLiteral("/home/ann")), expected);
+        QCOMPARE(SupportBundle::withoutHome(text, QStringLiteral("/home/ann/")), expected);
+    }
+
+    // kestrox-vantrell --support-bundle without a display: written once, then refused.
+    void commandLine()
+    {
+        QTemporaryDir home;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char *variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_DATA_HOME",
+                                     "XDG_STATE_HOME", "XDG_RUNTIME_DIR"})
+            env.remove(QLatin1String(variable));
+        env.insert(QStringLiteral("HOME"), home.path());
+        const QString bundle = home.filePath(QStringLiteral("help.tar.gz"));
+        QProcess program;
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(KESTROX_VANTRELL_BINARY),
+                      {QStringLiteral("--support-bundle"), bundle, QStringLiteral("--include-recording"),
+                       path(QStringLiteral("flight.kxrec"))});
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(program.readAllStandardOutput(),
+                 QByteArray("kestrox-vantrell: support bundle written to ") + bundle.toUtf8() + '\n');
+        const auto entries = readArchive(bundle);
+        QCOMPARE(entries.size(), 5); // doctor.txt, doctor.json, versions.txt, profiles.txt, the recording
+        QVERIFY(entry(entries, QStringLiteral("kestrox-support/doctor.txt")).contains("program.datafolder"));
+        const QByteArray before = [&] {
+            QFile file(bundle);
+            file.open(QIODevice::ReadOnly);
+            return file.readAll();
+        }();
+
+        program.start(QStringLiteral(KESTROX_VANTRELL_BINARY), {QStringLiteral("--support-bundle"), bundle});
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitCode(), 2);
+        QVERIFY(program.readAllStandardError().contains(
+            "already exists; a support bundle never overwrites a file"));
+        QFile file(bundle);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSupportBundle)
+#include "tst_supportbundle.moc"
