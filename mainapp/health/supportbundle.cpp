@@ -1,6 +1,7 @@
 #include "supportbundle.h"
 
 #include "healthlogging.h"
+#include "newfile.h"
 #include "profilefile.h"
 
 #include <QCoreApplication>
@@ -16,11 +17,7 @@
 #include <hidapi.h>
 #include <libusb.h>
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -162,10 +159,22 @@ QString withoutHome(const QString &text, const QString &home)
     const QString cleaned = QDir::cleanPath(home);
     if (cleaned.isEmpty() || cleaned == QLatin1String("/"))
         return text;
-    const QRegularExpression mention(QRegularExpression::escape(cleaned) +
-                                     QStringLiteral("(?![A-Za-z0-9._-])"));
+    // A home folder reached through a link (/home -> /var/home) is named
+    // both ways in the logs.
+    QStringList homes{cleaned};
+    const QString real = QFileInfo(cleaned).canonicalFilePath();
+    if (!real.isEmpty() && real != cleaned && real != QLatin1String("/"))
+        homes.prepend(real);
+    // Only the whole folder: not /home/al inside /home/alice or /srv/home/al.
+    static const QString nameCharacter = QStringLiteral("[\\p{L}\\p{M}\\p{N}_.~+@-]");
     QString result = text;
-    return result.replace(mention, QStringLiteral("~"));
+    for (const QString &folder : homes) {
+        const QRegularExpression mention(QStringLiteral("(?<!%1)").arg(nameCharacter) +
+                                         QRegularExpression::escape(folder) +
+                                         QStringLiteral("(?!%1)").arg(nameCharacter));
+        result.replace(mention, QStringLiteral("~"));
+    }
+    return result;
 }
 
 QStringList defaultProfileFolders(const HealthEnvironment &env)
@@ -203,25 +212,29 @@ QString versions(const QString &kernelRelease, const QString &osReleaseFile)
 bool write(const SupportBundleOptions &options, QString *error)
 {
     const HealthEnvironment &env = options.environment;
-    const QByteArray native = QFile::encodeName(options.path);
-    // O_EXCL: a file that appeared meanwhile is not overwritten either.
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        *error = errno == EEXIST
-                     ? QStringLiteral(
-                           "%1 exists already; a support bundle never overwrites a file, choose another name")
-                           .arg(options.path)
-                     : QStringLiteral("cannot create %1: %2")
-                           .arg(options.path, QString::fromLocal8Bit(std::strerror(errno)));
+    const QString exists =
+        QStringLiteral("%1 exists already; a support bundle never overwrites a file, choose another name")
+            .arg(options.path);
+    // Written beside its name and named only when whole: an interrupted
+    // bundle leaves no half archive, and a file that appeared meanwhile is kept.
+    NewFile file(options.path);
+    QString why;
+    switch (file.open(&why)) {
+    case NewFile::Result::Done:
+        break;
+    case NewFile::Result::Exists:
+        *error = exists;
+        return false;
+    case NewFile::Result::Failed:
+        *error = why;
         return false;
     }
     const auto text = [&env](const QString &content) { return withoutHome(content, env.home).toUtf8(); };
 
-    QString why;
     bool ok = false;
     {
         ArchiveWriter archive;
-        ok = archive.open(fd);
+        ok = archive.open(file.handle());
         ok = ok && archive.add(QStringLiteral("doctor.txt"), text(HealthReport::text(options.checks)));
         ok = ok && archive.add(
                        QStringLiteral("doctor.json"),
@@ -230,9 +243,9 @@ bool write(const SupportBundleOptions &options, QString *error)
                                text(versions(env.kernelRelease, options.osReleaseFile)));
         for (const QString &log :
              {QStringLiteral("kestrox-vantrell.log.1"), QStringLiteral("kestrox-vantrell.log")}) {
-            QFile file(env.stateFolder + QLatin1Char('/') + log);
-            if (ok && file.open(QIODevice::ReadOnly))
-                ok = archive.add(QStringLiteral("log/") + log, text(QString::fromUtf8(file.readAll())));
+            QFile logFile(env.stateFolder + QLatin1Char('/') + log);
+            if (ok && logFile.open(QIODevice::ReadOnly))
+                ok = archive.add(QStringLiteral("log/") + log, text(QString::fromUtf8(logFile.readAll())));
         }
         ok = ok && archive.add(QStringLiteral("profiles.txt"), text(profileList(options)));
         if (ok && !options.currentProfileJson.isEmpty())
@@ -245,11 +258,18 @@ bool write(const SupportBundleOptions &options, QString *error)
         if (!ok && why.isEmpty())
             why = archive.error();
     }
-    ::close(fd);
     if (!ok) {
-        // Only the file made here goes: it holds half a bundle.
-        ::unlink(native.constData());
         *error = QStringLiteral("cannot write %1: %2").arg(options.path, why);
+        return false;
+    }
+    switch (file.commit(&why)) {
+    case NewFile::Result::Done:
+        break;
+    case NewFile::Result::Exists:
+        *error = exists;
+        return false;
+    case NewFile::Result::Failed:
+        *error = why;
         return false;
     }
     qCInfo(lcHealth).noquote() << "support bundle written to" << options.path;

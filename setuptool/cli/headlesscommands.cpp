@@ -1,19 +1,13 @@
 #include "headlesscommands.h"
 
+#include "newfile.h"
 #include "settingsuibackgroundthread.h"
 #include "usbtransport.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QTemporaryFile>
 #include <QTextStream>
 
-#ifdef Q_OS_UNIX
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
-
-#include <cerrno>
 #include <optional>
 #include <variant>
 
@@ -55,43 +49,18 @@ std::variant<QByteArray, Failure> readSettingsFile(const QString &path, qsizetyp
     return bytes;
 }
 
-// Writes a new file under `path` from a temporary one beside it, so that
-// nothing half written ever carries the name; an existing file is kept.
+// Writes a new file under `path` so that nothing half written ever carries
+// the name; an existing file is kept.
 std::optional<Failure> writeNewFile(const QString &path, const QByteArray &bytes)
 {
-    const QFileInfo target(path);
-    if (target.exists() || target.isSymLink())
-        return Failure{ExitUsage, QStringLiteral("%1 exists; it is not overwritten").arg(path)};
-    QTemporaryFile file(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                        QStringLiteral(".XXXXXX"));
-    if (!file.open())
-        return Failure{ExitUsage, QStringLiteral("cannot write %1: %2").arg(path, file.errorString())};
-    bool written = file.write(bytes) == bytes.size() && file.flush();
-#ifdef Q_OS_UNIX
-    // A temporary file is private; the settings file gets the usual rights.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    written = written && ::fchmod(file.handle(), 0666 & ~mask) == 0 && ::fsync(file.handle()) == 0;
-#endif
-    if (!written)
-        return Failure{ExitUsage, QStringLiteral("cannot write %1: %2").arg(path, file.errorString())};
-    file.close();
-    // Gives the file its name only if no file took that name meanwhile; the
-    // temporary name goes with the QTemporaryFile.
-    bool named = false;
-    bool taken = false;
-#ifdef Q_OS_UNIX
-    named = ::link(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(path).constData()) == 0;
-    taken = !named && errno == EEXIST;
-#endif
-    // File systems without hard links: a copy, which refuses an existing name too.
-    if (!named && !taken) {
-        named = QFile::copy(file.fileName(), path);
-        taken = !named && QFileInfo::exists(path);
-    }
-    if (!named)
-        return Failure{ExitUsage, taken ? QStringLiteral("%1 exists; it is not overwritten").arg(path)
-                                        : QStringLiteral("cannot write %1").arg(path)};
+    NewFile file(path);
+    QString error;
+    if (file.open(&error) != NewFile::Result::Done)
+        return Failure{ExitUsage, error};
+    if (!file.write(bytes))
+        return Failure{ExitUsage, QStringLiteral("cannot write %1").arg(path)};
+    if (file.commit(&error) != NewFile::Result::Done)
+        return Failure{ExitUsage, error};
     return std::nullopt;
 }
 

@@ -212,6 +212,8 @@ private slots:
         QVERIFY(!SupportBundle::write(o, &error));
         QVERIFY2(error.contains(QStringLiteral("cannot read %1").arg(o.recordingPath)), qPrintable(error));
         QVERIFY(!QFileInfo::exists(o.path));
+        const QStringList left = QDir(path(QString())).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY2(left.filter(QStringLiteral("broken")).isEmpty(), qPrintable(left.join(u' ')));
         o.path = path(QStringLiteral("no/such/folder/bundle.tar.gz"));
         o.recordingPath.clear();
         QVERIFY(!SupportBundle::write(o, &error));
@@ -232,8 +234,12 @@ private slots:
                                      << "/home/anna/x";
         QTest::newRow("several") << "/home/ann/a and /home/ann/b"
                                  << "~/a and ~/b";
-        QTest::newRow("trailing slash in home") << "/home/ann/c"
-                                                << "~/c";
+        QTest::newRow("inside another folder") << "/mnt/old/home/ann/x and /srv/home/ann"
+                                               << "/mnt/old/home/ann/x and /srv/home/ann";
+        QTest::newRow("longer name, not ASCII") << "/home/annë/x /home/ann+b /home/ann_2"
+                                                << "/home/annë/x /home/ann+b /home/ann_2";
+        QTest::newRow("quoted, in a URL") << "'/home/ann/a b' file:///home/ann/c \"/home/ann\""
+                                          << "'~/a b' file://~/c \"~\"";
     }
     void withoutHome()
     {
@@ -241,6 +247,18 @@ private slots:
         QFETCH(QString, expected);
         QCOMPARE(SupportBundle::withoutHome(text, QStringLiteral("/home/ann")), expected);
         QCOMPARE(SupportBundle::withoutHome(text, QStringLiteral("/home/ann/")), expected);
+    }
+
+    // A home reached through a link is named both ways.
+    void homeThroughALink()
+    {
+        const QString real = path(QStringLiteral("var/home/ann"));
+        const QString link = path(QStringLiteral("home-ann"));
+        QVERIFY(QDir().mkpath(real));
+        QVERIFY(QFile::link(real, link));
+        const QString resolved = QFileInfo(real).canonicalFilePath();
+        QCOMPARE(SupportBundle::withoutHome(resolved + QStringLiteral("/x and ") + link + QStringLiteral("/y"), link),
+                 QStringLiteral("~/x and ~/y"));
     }
 
     // kestrox-vantrell --support-bundle without a display: written once, then refused.
