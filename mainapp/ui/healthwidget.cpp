@@ -148,6 +148,12 @@ HealthWidget::HealthWidget(QWidget *parent, HealthEnvironment environment, Milli
 
 HealthWidget::~HealthWidget()
 {
+    // A fix still running ends with the window; its end must not reach the
+    // widgets, which go before it.
+    if (m_process) {
+        m_process->disconnect(this);
+        delete m_process;
+    }
     m_thread->quit();
     m_thread->wait();
     delete m_worker;
