@@ -17,7 +17,9 @@
 namespace {
 
 std::atomic<RecentLog *> installedLog{nullptr};
-QtMessageHandler previousHandler = nullptr;
+std::atomic<QtMessageHandler> previousHandler{nullptr};
+// Handler calls that may still hold the log: its destructor waits for them.
+std::atomic<int> callsInFlight{0};
 
 const char *typeName(QtMsgType type)
 {
@@ -38,10 +40,16 @@ const char *typeName(QtMsgType type)
 
 void handleMessage(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (RecentLog *log = installedLog.load())
+    callsInFlight.fetch_add(1);
+    if (RecentLog *log = installedLog.load()) {
         log->append(type, context.category, message);
-    if (previousHandler)
-        previousHandler(type, context, message);
+        // The process ends after a fatal message: its line is written first.
+        if (type == QtFatalMsg)
+            log->flush();
+    }
+    callsInFlight.fetch_sub(1);
+    if (const QtMessageHandler previous = previousHandler.load())
+        previous(type, context, message);
 }
 
 } // namespace
@@ -59,6 +67,12 @@ struct RecentLog::Writer
         thread.join();
     }
 
+    struct Line
+    {
+        qint64 msecsSinceEpoch;
+        QByteArray text; // after the stamp
+    };
+
     void run()
     {
         std::unique_lock lock(mutex);
@@ -66,13 +80,18 @@ struct RecentLog::Writer
             wake.wait(lock, [this] { return stopping || !queue.empty(); });
             if (queue.empty() && stopping)
                 return;
-            std::deque<QByteArray> lines;
+            std::deque<Line> lines;
             lines.swap(queue);
+            queuedBytes = 0;
             // The file is written unlocked: a message logged meanwhile, even
-            // by the file's own code, only queues.
+            // by the file's own code, only queues. The stamp is formatted
+            // here, off the thread that logged.
             lock.unlock();
-            for (const QByteArray &line : lines)
-                writeLine(line);
+            for (const Line &line : lines)
+                writeLine(QDateTime::fromMSecsSinceEpoch(line.msecsSinceEpoch)
+                              .toString(Qt::ISODateWithMs)
+                              .toUtf8() +
+                          ' ' + line.text);
             if (file.isOpen())
                 file.flush();
             lock.lock();
@@ -106,7 +125,8 @@ struct RecentLog::Writer
     std::mutex mutex;
     std::condition_variable wake;
     std::condition_variable done;
-    std::deque<QByteArray> queue;
+    std::deque<Line> queue;
+    qint64 queuedBytes = 0;
     quint64 queued = 0;
     quint64 written = 0;
     bool stopping = false;
@@ -120,7 +140,10 @@ RecentLog::~RecentLog()
 {
     if (m_installed) {
         installedLog.store(nullptr);
-        qInstallMessageHandler(previousHandler);
+        qInstallMessageHandler(previousHandler.load());
+        // A message logged on another thread just before may still be queuing.
+        while (callsInFlight.load() != 0)
+            std::this_thread::yield();
     }
     m_writer.reset();
 }
@@ -129,11 +152,19 @@ void RecentLog::append(QtMsgType type, const char *category, const QString &mess
 {
     if (type == QtDebugMsg || !category || std::strncmp(category, "kestrox.", 8) != 0)
         return;
-    const QByteArray line = QDateTime::currentDateTime().toString(Qt::ISODateWithMs).toUtf8() + ' ' +
-                            typeName(type) + ' ' + category + ": " + message.toUtf8() + '\n';
+    Writer::Line line{QDateTime::currentMSecsSinceEpoch(),
+                      QByteArray(typeName(type)) + ' ' + category + ": " + message.toUtf8() + '\n'};
     {
         std::lock_guard lock(m_writer->mutex);
-        m_writer->queue.push_back(line);
+        // A stalled disk must not grow the queue without end: past what the
+        // two files hold, the oldest lines would be rotated away anyway.
+        m_writer->queuedBytes += line.text.size();
+        while (m_writer->queuedBytes > 2 * MaxBytes && !m_writer->queue.empty()) {
+            m_writer->queuedBytes -= m_writer->queue.front().text.size();
+            m_writer->queue.pop_front();
+            ++m_writer->written;
+        }
+        m_writer->queue.push_back(std::move(line));
         ++m_writer->queued;
     }
     m_writer->wake.notify_one();
@@ -148,8 +179,10 @@ void RecentLog::flush()
 
 void RecentLog::install()
 {
+    // The previous handler is known before any message can come here.
+    previousHandler.store(qInstallMessageHandler(nullptr));
     installedLog.store(this);
-    previousHandler = qInstallMessageHandler(handleMessage);
+    qInstallMessageHandler(handleMessage);
     m_installed = true;
 }
 
