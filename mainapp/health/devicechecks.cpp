@@ -434,13 +434,6 @@ const char InstallScript[] =
     "udevadm trigger --subsystem-match=usb --attr-match=idVendor=045b; "
     "udevadm trigger --subsystem-match=hidraw";
 
-QString shellQuoted(const QString &text)
-{
-    QString quoted = text;
-    quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
-    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
-}
-
 } // namespace
 
 PrivilegedCommand deviceRuleInstallCommand(const QString &ruleSource, const QString &etcRuleFolder)
@@ -455,7 +448,7 @@ QString deviceRuleInstallShellLine(const QString &ruleSource, const QString &etc
     return QStringLiteral("sudo cp -n %1 %2 && sudo udevadm control --reload-rules && "
                           "sudo udevadm trigger --subsystem-match=usb --attr-match=idVendor=045b && "
                           "sudo udevadm trigger --subsystem-match=hidraw")
-        .arg(shellQuoted(ruleSource), shellQuoted(etcRuleFolder + QLatin1Char('/') + RuleFileName));
+        .arg(HealthReport::shellQuoted(ruleSource), HealthReport::shellQuoted(etcRuleFolder + QLatin1Char('/') + RuleFileName));
 }
 
 QList<HealthCheck> run(const HealthEnvironment &env)

@@ -72,4 +72,11 @@ int exitStatus(const QList<HealthCheck> &checks)
                : 0;
 }
 
+QString shellQuoted(const QString &text)
+{
+    QString quoted = text;
+    quoted.replace(QLatin1Char('\''), QLatin1String("'\\''"));
+    return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+}
+
 } // namespace HealthReport

@@ -55,4 +55,7 @@ QJsonArray toJson(const QList<HealthCheck> &checks);
 // 1 when any check is a problem, else 0.
 int exitStatus(const QList<HealthCheck> &checks);
 
+// `text` as one word of a shell command that a fix asks to type.
+QString shellQuoted(const QString &text);
+
 } // namespace HealthReport

@@ -38,18 +38,25 @@ QString processName(const QString &procRoot, qint64 pid)
     const QString folder = procRoot + QStringLiteral("/%1/").arg(pid);
     // The command line names the program in full (Wine: the Windows program
     // after its loader); comm keeps 15 characters.
-    QList<QByteArray> arguments = readAll(folder + QStringLiteral("cmdline")).split('\0');
+    const QList<QByteArray> arguments = readAll(folder + QStringLiteral("cmdline")).split('\0');
     const auto fileName = [](const QByteArray &argument) {
         const QString path = QString::fromUtf8(argument);
         return path.mid(std::max(path.lastIndexOf(QLatin1Char('/')), path.lastIndexOf(QLatin1Char('\\'))) +
                         1);
     };
+    const QString comm = QString::fromUtf8(readAll(folder + QStringLiteral("comm"))).trimmed();
     if (!arguments.isEmpty() && fileName(arguments.first()).startsWith(QLatin1String("wine")) &&
         arguments.size() > 1 && !arguments.at(1).isEmpty())
-        arguments.removeFirst();
-    if (!arguments.isEmpty() && !arguments.first().isEmpty())
-        return fileName(arguments.first());
-    return QString::fromUtf8(readAll(folder + QStringLiteral("comm"))).trimmed();
+        return fileName(arguments.at(1));
+    // A program that rewrote its command line ("sshd: ann@pts/0", a
+    // browser's helpers) or a script run by its interpreter: the name from
+    // the command line counts only where the kernel's name agrees.
+    if (!arguments.isEmpty() && !arguments.first().isEmpty()) {
+        const QString name = fileName(arguments.first());
+        if (comm.isEmpty() || name.startsWith(comm))
+            return name;
+    }
+    return comm;
 }
 
 QHash<QString, QList<HoldingProcess>> holding(const QString &procRoot, const QStringList &targets,
@@ -110,8 +117,8 @@ QString describe(const QList<HoldingProcess> &processes)
     QStringList parts;
     for (const HoldingProcess &process : processes)
         parts.append(QStringLiteral("%1 (process %2)")
-                         .arg(process.name.isEmpty() ? QStringLiteral("a program") : process.name)
-                         .arg(process.pid));
+                         .arg(process.name.isEmpty() ? QStringLiteral("a program") : process.name,
+                              QString::number(process.pid)));
     return parts.join(QStringLiteral(", "));
 }
 

@@ -10,6 +10,7 @@
 #include <QLockFile>
 #include <QSaveFile>
 
+#include <cmath>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -62,12 +63,20 @@ HealthCheck instanceCheck(const HealthEnvironment &env)
                 .arg(pid);
         return check;
     }
+    // The number of an ended instance, taken by another program since:
+    // the lock is stale all the same (the kernel names a process with at
+    // most 15 characters).
+    if (!name.startsWith(QLatin1String("kestrox-vantrel"))) {
+        check.summary = QStringLiteral("the devices' lock was left by process %1, which has ended (the number "
+                                       "now belongs to %2); the next start takes it over")
+                            .arg(QString::number(pid), name);
+        return check;
+    }
     check.status = HealthCheck::Status::Warning;
     check.summary =
         QStringLiteral("another kestrox-vantrell (%1, process %2) holds the devices' lock; a new start "
                        "hands its request over to it")
-            .arg(name)
-            .arg(pid);
+            .arg(name, QString::number(pid));
     check.fix =
         QStringLiteral("to start afresh, close it first (its window, its tray menu's Quit, or: kill %1)")
             .arg(pid);
@@ -92,7 +101,8 @@ HealthCheck dataFolderCheck(const HealthEnvironment &env)
         check.summary = QStringLiteral("the data folder %1 is not writable: profiles cannot be saved")
                             .arg(env.dataFolder);
         check.fix =
-            QStringLiteral("make it yours: sudo chown -R \"$USER\" %1 && chmod u+rwx %1").arg(env.dataFolder);
+            QStringLiteral("make it yours: sudo chown -R \"$USER\" %1 && chmod u+rwx %1")
+                .arg(HealthReport::shellQuoted(env.dataFolder));
         return check;
     }
     if (QFileInfo::exists(env.dataFolder)) {
@@ -134,6 +144,13 @@ HealthCheck updateCheck(const HealthEnvironment &env)
         check.summary = QStringLiteral("up to date at the last update check (%1)").arg(at);
         break;
     case UpdateCheckResult::Outcome::Newer:
+        // Installed since: this program is that version or later.
+        if (std::trunc(result->published) <= KESTROX_RELEASE) {
+            check.summary = QStringLiteral("up to date: the last update check (%1) found version %2, "
+                                           "which is installed")
+                                .arg(at, QString::number(result->published, 'g', 10));
+            break;
+        }
         check.status = HealthCheck::Status::Warning;
         check.summary = QStringLiteral("version %1 is published (update check of %2)")
                             .arg(result->published, 0, 'g', 10)

@@ -243,6 +243,11 @@ void MainWindow::onUpdateReplyFinished()
     const bool newer = std::trunc(published) > Version;
     result.outcome = newer ? UpdateCheckResult::Outcome::Newer : UpdateCheckResult::Outcome::Current;
     result.published = published;
+    // An answer without a version says nothing about being up to date.
+    if (!(published > 0)) {
+        result.outcome = UpdateCheckResult::Outcome::Failed;
+        result.error = QStringLiteral("the answer names no version");
+    }
     result.write(HealthEnvironment::defaultStateFolder());
     if (!newer)
         return;

@@ -318,6 +318,7 @@ private slots:
         QTest::addColumn<double>("published");
         QTest::newRow("same") << QByteArray(R"({"vantrell": {"version": 240626}})") << "current" << 240626.0;
         QTest::newRow("newer") << QByteArray(R"({"vantrell": {"version": 240627}})") << "newer" << 240627.0;
+        QTest::newRow("no version") << QByteArray(R"({"setup": {"version": 240627}})") << "failed" << 0.0;
     }
     void updateResultKept()
     {
