@@ -20,9 +20,8 @@ QString existsText(const QString &path)
 } // namespace
 
 NewFile::NewFile(const QString &path)
-    : m_path(path),
-      m_file(QFileInfo(path).absolutePath() + QStringLiteral("/.") + QFileInfo(path).fileName() +
-             QStringLiteral(".XXXXXX"))
+    : m_path(path), m_file(QFileInfo(path).absolutePath() + QStringLiteral("/.") +
+                           QFileInfo(path).fileName() + QStringLiteral(".XXXXXX"))
 {}
 
 NewFile::Result NewFile::open(QString *error)
@@ -62,7 +61,8 @@ NewFile::Result NewFile::commit(QString *error)
     bool named = false;
     bool taken = false;
 #ifdef Q_OS_UNIX
-    named = ::link(QFile::encodeName(m_file.fileName()).constData(), QFile::encodeName(m_path).constData()) == 0;
+    named =
+        ::link(QFile::encodeName(m_file.fileName()).constData(), QFile::encodeName(m_path).constData()) == 0;
     taken = !named && errno == EEXIST;
 #endif
     // File systems without hard links: a copy, which refuses an existing name too.

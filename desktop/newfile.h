@@ -10,7 +10,12 @@
 class NewFile
 {
 public:
-    enum class Result { Done, Exists, Failed };
+    enum class Result
+    {
+        Done,
+        Exists,
+        Failed
+    };
 
     explicit NewFile(const QString &path);
 

@@ -448,7 +448,8 @@ QString deviceRuleInstallShellLine(const QString &ruleSource, const QString &etc
     return QStringLiteral("sudo cp -n %1 %2 && sudo udevadm control --reload-rules && "
                           "sudo udevadm trigger --subsystem-match=usb --attr-match=idVendor=045b && "
                           "sudo udevadm trigger --subsystem-match=hidraw")
-        .arg(HealthReport::shellQuoted(ruleSource), HealthReport::shellQuoted(etcRuleFolder + QLatin1Char('/') + RuleFileName));
+        .arg(HealthReport::shellQuoted(ruleSource),
+             HealthReport::shellQuoted(etcRuleFolder + QLatin1Char('/') + RuleFileName));
 }
 
 QList<HealthCheck> run(const HealthEnvironment &env)

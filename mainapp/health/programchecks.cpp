@@ -67,9 +67,10 @@ HealthCheck instanceCheck(const HealthEnvironment &env)
     // the lock is stale all the same (the kernel names a process with at
     // most 15 characters).
     if (!name.startsWith(QLatin1String("kestrox-vantrel"))) {
-        check.summary = QStringLiteral("the devices' lock was left by process %1, which has ended (the number "
-                                       "now belongs to %2); the next start takes it over")
-                            .arg(QString::number(pid), name);
+        check.summary =
+            QStringLiteral("the devices' lock was left by process %1, which has ended (the number "
+                           "now belongs to %2); the next start takes it over")
+                .arg(QString::number(pid), name);
         return check;
     }
     check.status = HealthCheck::Status::Warning;
@@ -100,9 +101,8 @@ HealthCheck dataFolderCheck(const HealthEnvironment &env)
         check.status = HealthCheck::Status::Problem;
         check.summary = QStringLiteral("the data folder %1 is not writable: profiles cannot be saved")
                             .arg(env.dataFolder);
-        check.fix =
-            QStringLiteral("make it yours: sudo chown -R \"$USER\" %1 && chmod u+rwx %1")
-                .arg(HealthReport::shellQuoted(env.dataFolder));
+        check.fix = QStringLiteral("make it yours: sudo chown -R \"$USER\" %1 && chmod u+rwx %1")
+                        .arg(HealthReport::shellQuoted(env.dataFolder));
         return check;
     }
     if (QFileInfo::exists(env.dataFolder)) {

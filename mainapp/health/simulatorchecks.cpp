@@ -41,7 +41,8 @@ HealthCheck simulatorCheck(const SimulatorFacts &facts, const SimulatorSetupStat
     const QString name = QLatin1String(facts.name);
     QStringList details;
     for (const RunningProcess &process : state.running)
-        details.append(QStringLiteral("%1 runs (process %2)").arg(process.executable, QString::number(process.pid)));
+        details.append(
+            QStringLiteral("%1 runs (process %2)").arg(process.executable, QString::number(process.pid)));
     if (state.files.isEmpty()) {
         check.summary = QStringLiteral("%1 not found; nothing to set up").arg(name);
         details.append(state.notFound);

@@ -197,7 +197,8 @@ private slots:
         process(4100, QByteArray("/usr/bin/steam\0-silent\0", 21), path(QStringLiteral("dev/hidraw0")));
         process(1, QByteArray("kestrox-vantrell\0", 17), path(QStringLiteral("dev/hidraw0"))); // ourselves
         // A program that rewrote its command line goes by the kernel's name.
-        process(4300, QByteArray("/opt/helper --type=gpu-process\0", 31), path(QStringLiteral("dev/hidraw0")));
+        process(4300, QByteArray("/opt/helper --type=gpu-process\0", 31),
+                path(QStringLiteral("dev/hidraw0")));
         write(QStringLiteral("proc/4300/comm"), "chrome\n");
         const QList<HealthCheck> checks = DeviceChecks::run(environment());
         QCOMPARE(ids(checks),
@@ -208,7 +209,8 @@ private slots:
         QVERIFY2(joystick.summary.contains(path(QStringLiteral("dev/hidraw0")) +
                                            QStringLiteral(" opens for reading and writing")),
                  qPrintable(joystick.summary));
-        QVERIFY2(joystick.details.contains(QStringLiteral("also open in steam (process 4100), chrome (process 4300)")),
+        QVERIFY2(joystick.details.contains(
+                     QStringLiteral("also open in steam (process 4100), chrome (process 4300)")),
                  qPrintable(joystick.details));
         QVERIFY(!joystick.details.contains(QStringLiteral("process 1)")));
         QCOMPARE(find(checks, QStringLiteral("device.rudder")).status, HealthCheck::Status::Warning);

@@ -257,7 +257,8 @@ private slots:
         QVERIFY(QDir().mkpath(real));
         QVERIFY(QFile::link(real, link));
         const QString resolved = QFileInfo(real).canonicalFilePath();
-        QCOMPARE(SupportBundle::withoutHome(resolved + QStringLiteral("/x and ") + link + QStringLiteral("/y"), link),
+        QCOMPARE(SupportBundle::withoutHome(
+                     resolved + QStringLiteral("/x and ") + link + QStringLiteral("/y"), link),
                  QStringLiteral("~/x and ~/y"));
     }
 
