@@ -64,6 +64,8 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
     if (askForSafetyAcknowledgement)
         workerOptions.forcesEnabledAtStart = false;
     m_forcesOn = workerOptions.forcesEnabledAtStart;
+    m_forcesRequested = m_forcesOn;
+    m_safetyPending = askForSafetyAcknowledgement;
     // The Health tab compares MSFS's listener with what this start dials.
     HealthEnvironment health = HealthEnvironment::system();
     if (workerOptions.telemetryEndpoints.msfsAddress)
@@ -162,17 +164,29 @@ MainWindow::MainWindow(QWidget *parent, MainBackgroundThreadOptions workerOption
 
 void MainWindow::setForcesEnabled(bool on)
 {
+    if (on && m_safetyPending) {
+        // The switch shows what the output loop does, not what was clicked.
+        m_forces->setOn(m_forcesOn);
+        showSafetyNotice();
+        return;
+    }
+    m_forcesRequested = on;
     MainBackgroundThread *worker = m_worker;
     QMetaObject::invokeMethod(worker, [worker, on] { worker->setForcesEnabled(on); });
 }
 
 void MainWindow::toggleForces()
 {
-    setForcesEnabled(!m_forcesOn);
+    setForcesEnabled(!m_forcesRequested);
 }
 
 void MainWindow::showSafetyNotice()
 {
+    if (m_safetyNotice) {
+        DesktopIntegration::bringToFront(this);
+        m_safetyNotice->raise();
+        return;
+    }
     auto *notice = new QMessageBox(QMessageBox::Warning, versionTitle(), tr("A force-feedback stick is a motor in your hand."),
                                    QMessageBox::NoButton, this);
     notice->setObjectName(QStringLiteral("safety_notice"));
@@ -190,12 +204,16 @@ void MainWindow::showSafetyNotice()
     off->setObjectName(QStringLiteral("keep_forces_off"));
     notice->setDefaultButton(off);
     connect(notice, &QMessageBox::buttonClicked, this, [this, on](QAbstractButton *clicked) {
-        if (clicked != on)
+        if (clicked != on) {
+            setForcesEnabled(false);
             return;
+        }
+        m_safetyPending = false;
         SafetyNotice::acknowledge();
         setForcesEnabled(true);
     });
     notice->setWindowModality(Qt::WindowModal);
+    m_safetyNotice = notice;
     notice->open();
 }
 

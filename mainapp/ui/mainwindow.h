@@ -5,8 +5,10 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QNetworkRequest>
+#include <QPointer>
 #include <QUrl>
 
+class QMessageBox;
 class QNetworkAccessManager;
 class ForcesControls;
 class HealthWidget;
@@ -46,7 +48,9 @@ public:
     NoProfileNotice *noProfileNotice() const { return m_noProfile; }
 
 public slots:
-    // Asks the output loop to switch the forces.
+    // Asks the output loop to switch the forces. Until the pilot has
+    // acknowledged the safety notice, a request to switch them on (the
+    // button, the tray, Ctrl+F, --forces) shows the notice instead.
     void setForcesEnabled(bool on);
     void toggleForces();
 
@@ -68,6 +72,9 @@ private:
     MainBackgroundThread *m_worker;
     ForcesControls *m_forces;
     NoProfileNotice *m_noProfile;
-    bool m_forcesOn = true; // as the output loop last confirmed
+    bool m_forcesOn = true;        // as the output loop last confirmed
+    bool m_forcesRequested = true; // as last asked, so that two quick toggles are two
+    bool m_safetyPending = false;  // the notice is not acknowledged yet
+    QPointer<QMessageBox> m_safetyNotice;
     QThread *m_workerThread;
 };

@@ -161,6 +161,13 @@ private slots:
         window.forcesControls()->trayAction()->trigger();
         QTRY_COMPARE(switched.count(), 3);
         QCOMPARE(switched.last().at(0).toBool(), false);
+        // Two toggles quicker than the output loop confirms (a desktop key
+        // pressed twice): on, then off again.
+        window.toggleForces();
+        window.toggleForces();
+        QTRY_COMPARE(switched.count(), 5);
+        QCOMPARE(switched.at(3).at(0).toBool(), true);
+        QCOMPARE(switched.at(4).at(0).toBool(), false);
         QTRY_COMPARE(m_server.requests, requests + 1);
     }
 

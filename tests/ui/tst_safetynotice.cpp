@@ -1,7 +1,8 @@
 // The first start on the real device path (hidapi, a joystick's hidraw node
 // emulated by umockdev) in a fresh configuration folder: no report carries a
-// force until the pilot acknowledges the safety notice; then the forces ramp
-// in from zero; the next start asks no more.
+// force until the pilot acknowledges the safety notice, whatever asks for
+// forces meanwhile; then the forces ramp in from zero; the next start asks
+// no more.
 
 // First: glib names struct members "signals", which Qt's keyword macro would rewrite.
 #include <umockdev.h>
@@ -9,7 +10,9 @@
 #include "mainwindow.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -207,6 +210,38 @@ private slots:
             QMessageBox *notice = nullptr;
             QTRY_VERIFY((notice = window.findChild<QMessageBox *>(QStringLiteral("safety_notice"))) != nullptr);
             QVERIFY(notice->isVisible());
+
+            // Nothing passes the open notice: not the window's switch, not
+            // the tray, not a --forces on or toggle from the desktop.
+            auto *button = window.findChild<QAbstractButton *>(QStringLiteral("forces_switch"));
+            QVERIFY(button);
+            button->click();
+            QVERIFY(!button->isChecked());
+            auto *tray = window.findChild<QAction *>(QStringLiteral("tray_forces_switch"));
+            QVERIFY(tray);
+            tray->trigger();
+            window.setForcesEnabled(true);
+            window.toggleForces();
+            const qsizetype pending = written();
+            m_now += 3000;
+            ticks(20);
+            const QList<QByteArray> whilePending = directControls(pending);
+            QVERIFY(std::all_of(whilePending.begin(), whilePending.end(), [](const QByteArray &r) {
+                return std::all_of(r.begin() + 2, r.end(), [](char b) { return b == 0; });
+            }));
+            QCOMPARE(switched.count(), 0);
+            QCOMPARE(window.findChildren<QMessageBox *>(QStringLiteral("safety_notice")).size(), 1);
+
+            // "Keep forces off" keeps them off; the next request asks again.
+            QPointer<QMessageBox> declined = notice;
+            notice->findChild<QAbstractButton *>(QStringLiteral("keep_forces_off"))->click();
+            QTRY_VERIFY(declined.isNull());
+            QCOMPARE(switched.count(), 0);
+            window.setForcesEnabled(true);
+            notice = window.findChild<QMessageBox *>(QStringLiteral("safety_notice"));
+            QVERIFY(notice && notice->isVisible());
+            QCOMPARE(switched.count(), 0);
+
             auto *acknowledge = notice->findChild<QAbstractButton *>(QStringLiteral("acknowledge_safety"));
             QVERIFY(acknowledge);
             const qint64 acknowledged = m_now.load();
