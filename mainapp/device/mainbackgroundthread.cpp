@@ -340,6 +340,25 @@ float MainBackgroundThread::bounded(float value, float bound)
     return value;
 }
 
+float MainBackgroundThread::boundedBetween(float value, float low, float high)
+{
+    if (!std::isfinite(value)) {
+        ++m_boundedValues;
+        return 0.0f;
+    }
+    if (value < low || value > high) {
+        ++m_boundedValues;
+        return std::clamp(value, low, high);
+    }
+    return value;
+}
+
+DeviceReports::AxisDamping MainBackgroundThread::boundedDamping(DeviceReports::AxisDamping damping)
+{
+    return {boundedBetween(damping.staticDamping, 0.0f, DampingBound),
+            boundedBetween(damping.dynamicDamping, 0.0f, DampingBound)};
+}
+
 void MainBackgroundThread::onTimout()
 {
     PositionInput position;
@@ -352,6 +371,10 @@ void MainBackgroundThread::onTimout()
         m_joystick = m_hid->open(VendorId, JoystickProductId);
         if (m_joystick) {
             m_joystickRampStart = m_clock();
+            // With forces off, the stick's own scaling of the simulator's
+            // forces must not come back with it.
+            if (!m_forcesEnabled)
+                writeJoystickDirectXOverride({});
             emit joystickConnected(readJoystickVersion());
         }
     } else {
@@ -365,6 +388,8 @@ void MainBackgroundThread::onTimout()
         m_rudder = m_hid->open(VendorId, RudderProductId);
         if (m_rudder) {
             m_rudderRampStart = m_clock();
+            if (!m_forcesEnabled)
+                writeRudderDirectXOverride({});
             emit rudderConnected(readRudderVersion());
         }
     } else {
@@ -535,8 +560,8 @@ void MainBackgroundThread::writeJoystickDirectControl(Forces forces)
         write(m_joystick, directControl({}, {}, {}, {}));
         return;
     }
-    write(m_joystick,
-          directControl(forces[0], forces[1], dampingOf(m_settings[0]), dampingOf(m_settings[1])));
+    write(m_joystick, directControl(forces[0], forces[1], boundedDamping(dampingOf(m_settings[0])),
+                                    boundedDamping(dampingOf(m_settings[1]))));
 }
 
 void MainBackgroundThread::writeRudderDirectControl(Forces forces)
@@ -545,7 +570,7 @@ void MainBackgroundThread::writeRudderDirectControl(Forces forces)
         write(m_rudder, directControl({}, {}, {}, {}));
         return;
     }
-    write(m_rudder, directControl(forces[2], {}, dampingOf(m_settings[2]), {}));
+    write(m_rudder, directControl(forces[2], {}, boundedDamping(dampingOf(m_settings[2])), {}));
 }
 
 void MainBackgroundThread::writeJoystickDirectXOverride(DirectXOverrideTypeDef scales)
@@ -565,6 +590,13 @@ void MainBackgroundThread::writeDirectXOverride()
         writeRudderDirectXOverride({});
         return;
     }
-    writeJoystickDirectXOverride(directXOverrideOf(m_settings[0], &m_settings[1]));
-    writeRudderDirectXOverride(directXOverrideOf(m_settings[2], nullptr));
+    // Scales of the device's own forces: 0 to 1, whatever a profile says.
+    const auto scales = [this](DirectXOverrideTypeDef record) {
+        for (float *scale : {&record.trimmer[0], &record.trimmer[1], &record.force[0], &record.force[1],
+                             &record.periodic[0], &record.periodic[1]})
+            *scale = boundedBetween(*scale, 0.0f, 1.0f);
+        return record;
+    };
+    writeJoystickDirectXOverride(scales(directXOverrideOf(m_settings[0], &m_settings[1])));
+    writeRudderDirectXOverride(scales(directXOverrideOf(m_settings[2], nullptr)));
 }

@@ -80,6 +80,9 @@ public:
     // and a full driver, each with a cycle's amplitude jitter up to +100 %
     // (five standard deviations): 6 x 2 x 2 = 24.
     static constexpr float PeriodicBound = 24.0f;
+    // Damping coefficients: strength at most 100 % of at most 500 %; never
+    // below 0, where the device would push instead of damp.
+    static constexpr float DampingBound = 5.0f;
     static constexpr int LiveBatchIntervalMs = 33;
     // While nobody watches, a batch holds up to half a second (a batch holds 64 ticks).
     static constexpr int HiddenLiveBatchIntervalMs = 500;
@@ -161,6 +164,8 @@ private:
     void acceptLiveRecord(Telemetry::Source source, const Telemetry &record, qint64 inputStamp);
     // A value bounded to +-bound, not finite as 0; counts each one it had to change.
     float bounded(float value, float bound);
+    float boundedBetween(float value, float low, float high);
+    DeviceReports::AxisDamping boundedDamping(DeviceReports::AxisDamping damping);
     // Notes what this tick wrote to a device for the live view.
     void noteLive(LiveSample &sample, const Forces &written, int firstAxis, int axisCount);
 

@@ -662,6 +662,33 @@ private slots:
         // Two values of one axis on each of the 11 ticks.
         QCOMPARE(batches.last().at(0).value<LiveBatch>().boundedValues, quint64(22));
         QCOMPARE(batches.last().at(0).value<LiveBatch>().samples[10].bounded, quint16(2));
+
+        // A profile no editor makes: damping coefficients go to 0..5 (500 % at
+        // full strength), the device's own force scales to 0..1.
+        EffectsSettings broken;
+        broken[0].smart_damper.active = true;
+        broken[0].smart_damper.total_effect_strength = 100;
+        broken[0].smart_damper.static_dampening = 1e6f; // 10000 -> 5
+        broken[0].smart_damper.dynamic_dampening = -50; // -0.5 -> 0
+        broken[1].smart_damper.active = true;
+        broken[1].smart_damper.total_effect_strength = 100;
+        broken[1].smart_damper.static_dampening = 300; // 3, as it is
+        broken[0].direct_x.active = true;
+        broken[0].direct_x.total_effect_strength = 100;
+        broken[0].direct_x.force = 1e6f;  // 10000 -> 1
+        broken[0].direct_x.trimmer = -80; // -0.8 -> 0
+        broken[0].direct_x.periodic = 40; // 0.4, as it is
+        rig.worker->changeSettingsModerately(broken);
+        const Report dx = Rig::directXOverrides(*rig.joystick).last();
+        QCOMPARE(floatAt(dx, 2), 0.0f);
+        QCOMPARE(floatAt(dx, 10), 1.0f);
+        QCOMPARE(floatAt(dx, 18), 0.4f);
+        rig.now += 10;
+        rig.tick();
+        const Report r = Rig::directControls(*rig.joystick).last();
+        QCOMPARE(floatAt(r, 26), 5.0f); // static damping, axis 0
+        QCOMPARE(floatAt(r, 30), 3.0f); // axis 1
+        QCOMPARE(floatAt(r, 34), 0.0f); // dynamic damping, axis 0
     }
 
     // The forces switch: off, every report carries zero force, spring,
@@ -707,6 +734,23 @@ private slots:
         QSignalSpy positions(rig.worker.get(), &MainBackgroundThread::positionChanged);
         rig.tick();
         QCOMPARE(positions.last().at(0).value<PositionInput>().pitch, 0.5f);
+
+        // Replugged while off: the stick gets its all-zero override again
+        // before anything else, or its own DirectX scaling comes back.
+        rig.joystick->setPlugged(false);
+        rig.now += 10;
+        rig.tick();
+        rig.joystick->setPlugged(true);
+        rig.joystick->clearWrittenReports();
+        while (!rig.joystick->isOpen() && rig.now < 200000) {
+            rig.now += 10;
+            rig.tick();
+        }
+        QVERIFY(rig.joystick->isOpen());
+        const QList<Report> replugged = Rig::directXOverrides(*rig.joystick);
+        QCOMPARE(replugged.size(), 1);
+        QVERIFY(std::all_of(replugged.first().begin() + 2, replugged.first().end(),
+                            [](unsigned char b) { return b == 0; }));
 
         // Back on at t0: 40 kg ramps in; the DirectX scales come back (0.8).
         rig.worker->setForcesEnabled(true);
