@@ -653,16 +653,17 @@ private slots:
         const qint64 on = timeSaid(said, "forces on");
         QVERIFY2(on > asked, said.constData());
         const QList<LogLine> ramp = directControls(on);
-        // -3 kg ramped in from zero over 2 s: -0.75 at 0.5 s, -1.5 at 1 s, -3 at 2 s
-        // (each report a tick of at most a few ms past those times).
-        for (const auto &[after, expected] : {std::pair{500, -0.75f}, std::pair{1000, -1.5f}, std::pair{2000, -3.0f}}) {
-            const auto at = std::find_if(ramp.begin(), ramp.end(), [&](const LogLine &l) { return l.milliseconds >= on + after; });
-            QVERIFY(at != ramp.end());
-            const float force = floatAt(at->report, 14);
+        // -3 kg ramped in from zero over 2 s, each report by the program's own
+        // time of writing it (how late the ticks come on a busy machine does
+        // not matter): -3 x t / 2000, within the few ms between the tick's
+        // clock and the log's.
+        QVERIFY(!ramp.isEmpty() && ramp.last().milliseconds >= on + 2000);
+        for (const LogLine &l : ramp) {
+            const float expected = -3.0f * std::min(1.0f, float(l.milliseconds - on) / 2000.0f);
+            const float force = floatAt(l.report, 14);
             QVERIFY2(std::fabs(force - expected) <= 3.0f * 0.015f,
-                     qPrintable(QStringLiteral("%1 ms: %2").arg(at->milliseconds - on).arg(force)));
+                     qPrintable(QStringLiteral("%1 ms: %2").arg(l.milliseconds - on).arg(force)));
         }
-        QVERIFY(std::all_of(ramp.begin(), ramp.end(), [](const LogLine &l) { return floatAt(l.report, 14) >= -3.0f; }));
 
         // Toggle twice: off, then on again.
         forces("toggle");

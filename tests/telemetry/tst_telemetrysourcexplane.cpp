@@ -172,6 +172,9 @@ private slots:
         t = rig.last();
         QVERIFY(!t.autopilotEngaged);
         QCOMPARE(t.controlPosition, (std::array<float, 3>{0.125f, 0.0f, 1.0f}));
+        rig.deliver(rig.xplane.answer({{QStringLiteral("sim/cockpit2/autopilot/servos_on"),
+                                        std::numeric_limits<float>::quiet_NaN()}}));
+        QVERIFY(!rig.last().autopilotEngaged);
     }
 
     void touchdownAndAircraftChange()
