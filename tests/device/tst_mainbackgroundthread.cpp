@@ -877,6 +877,14 @@ private slots:
         QVERIFY(std::fabs(centres()[1] - -0.01f) < 1e-5f);
         rig.tick();
         QCOMPARE(centres()[1], 0.0f);
+
+        // Broken positions under the autopilot: past the travel is its end,
+        // a value that is not a number is none.
+        xplane.controlPosition = {5.0f, -std::numeric_limits<float>::infinity(),
+                                  std::numeric_limits<float>::quiet_NaN()};
+        rig.worker->setXPlaneTelemetry(xplane);
+        rig.tick(150);
+        QCOMPARE(centres(), (std::array<float, 3>{1.0f, 0.0f, 0.0f}));
     }
 
     // A profile without trim following, and one with it inactive, write the
