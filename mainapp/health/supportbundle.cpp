@@ -219,16 +219,14 @@ bool write(const SupportBundleOptions &options, QString *error)
     // bundle leaves no half archive, and a file that appeared meanwhile is kept.
     NewFile file(options.path);
     QString why;
-    switch (file.open(&why)) {
-    case NewFile::Result::Done:
-        break;
-    case NewFile::Result::Exists:
-        *error = exists;
+    const auto failed = [&](NewFile::Result result) {
+        if (result == NewFile::Result::Done)
+            return false;
+        *error = result == NewFile::Result::Exists ? exists : why;
+        return true;
+    };
+    if (failed(file.open(&why)))
         return false;
-    case NewFile::Result::Failed:
-        *error = why;
-        return false;
-    }
     const auto text = [&env](const QString &content) { return withoutHome(content, env.home).toUtf8(); };
 
     bool ok = false;
@@ -262,16 +260,8 @@ bool write(const SupportBundleOptions &options, QString *error)
         *error = QStringLiteral("cannot write %1: %2").arg(options.path, why);
         return false;
     }
-    switch (file.commit(&why)) {
-    case NewFile::Result::Done:
-        break;
-    case NewFile::Result::Exists:
-        *error = exists;
+    if (failed(file.commit(&why)))
         return false;
-    case NewFile::Result::Failed:
-        *error = why;
-        return false;
-    }
     qCInfo(lcHealth).noquote() << "support bundle written to" << options.path;
     return true;
 }
