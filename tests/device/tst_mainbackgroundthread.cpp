@@ -76,7 +76,26 @@ struct Rig
         const Report r = directControls(device).last();
         return {floatAt(r, 10), floatAt(r, 18), floatAt(r, 2)};
     }
+    // The live view's batch of the ticks since the last one.
+    LiveBatch liveBatch()
+    {
+        QSignalSpy batches(worker.get(), &MainBackgroundThread::liveBatchReady);
+        QMetaObject::invokeMethod(worker.get(), "emitLiveBatch", Qt::DirectConnection);
+        return batches.value(0).value(0).value<LiveBatch>();
+    }
+    // The centres of the three axes at the last tick (there must be one since the last batch).
+    std::array<float, 3> centres()
+    {
+        const LiveBatch batch = liveBatch();
+        return batch.samples.value(batch.count - 1).centre;
+    }
 };
+
+// True when a report carries nothing after its id and command.
+bool carriesNothing(const Report &r)
+{
+    return std::all_of(r.begin() + 2, r.end(), [](unsigned char b) { return b == 0; });
+}
 
 // A deflection spring whose output is `slope` kg per percent of deflection.
 EffectsSettings springSettings(float slope, float strength = 100.0f)
@@ -463,9 +482,8 @@ private slots:
     }
 
     // The whole tick, devices and every effect included, allocates nothing
-    // but what the per-tick positionChanged to the window costs: its queued
-    // event to a receiver on another thread, as in the program. The batch for
-    // the live view hands its samples over without copying them.
+    // but the queued positionChanged to the window on another thread, as in
+    // the program; a batch for the live view hands its samples over uncopied.
     void tickAllocatesNothing()
     {
 #if !defined(KESTROX_COUNTS_ALLOCATIONS)
@@ -492,11 +510,10 @@ private slots:
         flight.aoa = 12;
         flight.gear = 100;
         rig.worker->overrideTelemetry(flight);
-
-        // Ticks and batches come from the test alone.
         for (QTimer *timer : rig.worker->findChildren<QTimer *>())
-            timer->stop();
-        // The window's side: every signal the window listens to, on another thread.
+            timer->stop(); // ticks and batches come from the test alone
+
+        // The window: every signal it listens to, received on another thread.
         QThread windowThread;
         QObject window;
         window.moveToThread(&windowThread);
@@ -518,34 +535,25 @@ private slots:
         const QMetaMethod tick = meta->method(meta->indexOfSlot("onTimout()"));
         const QMetaMethod emitBatch = meta->method(meta->indexOfSlot("emitLiveBatch()"));
         QVERIFY(tick.isValid() && emitBatch.isValid());
-        for (int i = 0; i < 300; ++i) // warm up: the devices open
+        // Warm up: the devices open, the window thread's event queue grows to its size.
+        for (int i = 1; i <= 300; ++i) {
             tick.invoke(worker, Qt::DirectConnection);
-        QTRY_COMPARE(positions.load(), 300);
-        // The event queue of the window's thread has grown to its size by now.
-        for (int round = 0; round < 3; ++round) {
-            for (int i = 0; i < 3; ++i)
-                tick.invoke(worker, Qt::DirectConnection);
-            emitBatch.invoke(worker, Qt::DirectConnection);
+            if (i % 100 == 0)
+                emitBatch.invoke(worker, Qt::DirectConnection);
         }
-        QTRY_COMPARE(batches.load(), 3);
+        QTRY_VERIFY(positions.load() == 300 && batches.load() == 3);
 
         // With positionChanged: its event and its argument per tick, small
-        // ones. The window keeps up, as it does in the program.
+        // ones; the window keeps up, as it does in the program. Without it, nothing.
         AllocationCounter::start();
-        for (int i = 0; i < 1000; ++i) {
+        for (int i = 1; i <= 1000; ++i) {
             rig.now += 10;
             tick.invoke(worker, Qt::DirectConnection);
-            while (positions.load() < 300 + 9 + i + 1)
+            while (positions.load() < 300 + i)
                 std::this_thread::yield();
         }
-        const int withPositions = AllocationCounter::stop();
-        qInfo("positionChanged to another thread: %d allocations in 1000 ticks, the largest %zu bytes",
-              withPositions, AllocationCounter::largestBlock());
-        QCOMPARE(withPositions, 2 * 1000);
+        QCOMPARE(AllocationCounter::stop(), 2 * 1000);
         QVERIFY2(AllocationCounter::largestBlock() <= 128, qPrintable(QString::number(AllocationCounter::largestBlock())));
-        QTRY_COMPARE(positions.load(), 300 + 9 + 1000);
-
-        // Without it, nothing at all.
         QObject::disconnect(worker, &MainBackgroundThread::positionChanged, &window, nullptr);
         AllocationCounter::start();
         for (int i = 0; i < 1000; ++i) {
@@ -556,10 +564,10 @@ private slots:
 
         // A batch for the live view, about 30 a second: its queued event, no copy of its 64 samples.
         AllocationCounter::start();
-        for (int i = 0; i < 30; ++i) {
+        for (int i = 1; i <= 30; ++i) {
             tick.invoke(worker, Qt::DirectConnection);
             emitBatch.invoke(worker, Qt::DirectConnection);
-            while (batches.load() < 3 + i + 1) // the window took it and let it go
+            while (batches.load() < 3 + i) // the window took it and let it go
                 std::this_thread::yield();
         }
         AllocationCounter::stop();
@@ -612,8 +620,7 @@ private slots:
         rig.worker->setDcsTelemetry(stamped);
         rig.now += 5;
         rig.tick();
-        QVERIFY(QMetaObject::invokeMethod(rig.worker.get(), "emitLiveBatch", Qt::DirectConnection));
-        QCOMPARE(batches.last().at(0).value<LiveBatch>().samples[0].latencyMs, 20);
+        QCOMPARE(rig.liveBatch().samples[0].latencyMs, 20);
         // The next batch holds only what came after.
         rig.rudder->setPlugged(false);
         rig.now += 10;
@@ -625,20 +632,18 @@ private slots:
         QVERIFY(!next.samples[0].rudder);
     }
 
-    // A hostile or broken record (a thrust of 1e30 through the airflow
-    // spring, a gear of 1e30 through its shaker) reaches the motor bounded:
-    // spring 550, periodic 24; each bounded value is counted.
+    // Hostile or broken values reach the motor bounded, each bounded value
+    // counted: a thrust of 1e30 through the airflow spring (spring 550), a
+    // gear of 1e30 through its shaker (periodic 24); a profile no editor
+    // makes: damping coefficients 0..5, the device's own DirectX scales 0..1.
     void springAndPeriodicAreBounded()
     {
         Rig rig;
         EffectsSettings settings;
-        AxisEffectsSettings &elevator = settings[1];
-        elevator.airflow_spring.active = true;
-        elevator.airflow_spring.total_effect_strength = 100;
-        elevator.airflow_spring.thrust_force = 100;
-        elevator.airflow_spring.setAttenuation(500, 1000);
-        elevator.gear_shaker.active = true;
-        elevator.gear_shaker.total_effect_strength = 100;
+        settings[1].airflow_spring = {{true, 100.0f}, 0.0f, 100.0f, 100.0f, 0.0f, {}, 500.0f, 1000.0f}; // thrust 100 %
+        settings[1].airflow_spring.setAttenuation(500, 1000);
+        settings[1].gear_shaker.active = true;
+        settings[1].gear_shaker.total_effect_strength = 100;
         rig.worker->changeSettingsModerately(settings);
         rig.worker->enableTelemetryOverride();
         Telemetry hostile;
@@ -646,38 +651,24 @@ private slots:
         hostile.propAirflow = 1e30f;
         hostile.gear = 1e30f;
         rig.worker->overrideTelemetry(hostile);
-        QSignalSpy batches(rig.worker.get(), &MainBackgroundThread::liveBatchReady);
         rig.tick(); // the devices open
         rig.now += 2500;
         for (int i = 0; i < 10; ++i) {
             rig.now += 10;
             rig.tick();
             const Report r = Rig::directControls(*rig.joystick).last();
-            QCOMPARE(floatAt(r, 6), 550.0f);                 // spring of the elevator
-            QCOMPARE(std::fabs(floatAt(r, 22)), 24.0f);     // periodic of the elevator
-            QVERIFY(std::isfinite(floatAt(r, 14)));          // its steady force
-            QVERIFY(std::fabs(floatAt(r, 14)) <= 100.0f);
+            QCOMPARE(floatAt(r, 6), 550.0f);             // spring of the elevator
+            QCOMPARE(std::fabs(floatAt(r, 22)), 24.0f); // its periodic
+            QVERIFY(std::isfinite(floatAt(r, 14)) && std::fabs(floatAt(r, 14)) <= 100.0f); // its steady force
         }
-        QVERIFY(QMetaObject::invokeMethod(rig.worker.get(), "emitLiveBatch", Qt::DirectConnection));
-        // Two values of one axis on each of the 11 ticks.
-        QCOMPARE(batches.last().at(0).value<LiveBatch>().boundedValues, quint64(22));
-        QCOMPARE(batches.last().at(0).value<LiveBatch>().samples[10].bounded, quint16(2));
+        const LiveBatch batch = rig.liveBatch();
+        QCOMPARE(batch.boundedValues, quint64(22)); // two values of one axis on each of the 11 ticks
+        QCOMPARE(batch.samples[10].bounded, quint16(2));
 
-        // A profile no editor makes: damping coefficients go to 0..5 (500 % at
-        // full strength), the device's own force scales to 0..1.
         EffectsSettings broken;
-        broken[0].smart_damper.active = true;
-        broken[0].smart_damper.total_effect_strength = 100;
-        broken[0].smart_damper.static_dampening = 1e6f; // 10000 -> 5
-        broken[0].smart_damper.dynamic_dampening = -50; // -0.5 -> 0
-        broken[1].smart_damper.active = true;
-        broken[1].smart_damper.total_effect_strength = 100;
-        broken[1].smart_damper.static_dampening = 300; // 3, as it is
-        broken[0].direct_x.active = true;
-        broken[0].direct_x.total_effect_strength = 100;
-        broken[0].direct_x.force = 1e6f;  // 10000 -> 1
-        broken[0].direct_x.trimmer = -80; // -0.8 -> 0
-        broken[0].direct_x.periodic = 40; // 0.4, as it is
+        broken[0].smart_damper = {{true, 100.0f}, 1e6f, -50.0f}; // static 10000 -> 5, dynamic -0.5 -> 0
+        broken[1].smart_damper = {{true, 100.0f}, 300.0f, 0.0f}; // static 3, as it is
+        broken[0].direct_x = {{true, 100.0f}, -80.0f, 1e6f, 40.0f}; // trimmer -0.8 -> 0, force 10000 -> 1, periodic 0.4
         rig.worker->changeSettingsModerately(broken);
         const Report dx = Rig::directXOverrides(*rig.joystick).last();
         QCOMPARE(floatAt(dx, 2), 0.0f);
@@ -693,50 +684,41 @@ private slots:
 
     // The forces switch: off, every report carries zero force, spring,
     // periodic and damping from the next tick, and the device's own DirectX
-    // forces are scaled to zero; on, the forces ramp in from zero over 2 s:
-    // 25 % at 500 ms, 50 % at 1 s, all at 2 s. Positions keep being read.
+    // forces are scaled to zero, also on a device plugged in while off; on,
+    // the forces ramp in from zero over 2 s. Positions keep being read.
     void forcesSwitch()
     {
         Rig rig;
         EffectsSettings settings = springSettings(-0.8f);
         for (AxisEffectsSettings &axis : settings.axes) {
-            axis.smart_damper.active = true;
-            axis.smart_damper.total_effect_strength = 100;
-            axis.smart_damper.static_dampening = 50;
-            axis.direct_x.active = true;
-            axis.direct_x.total_effect_strength = 100;
-            axis.direct_x.force = 80;
+            axis.smart_damper = {{true, 100.0f}, 50.0f, 0.0f};
+            axis.direct_x = {{true, 100.0f}, 0.0f, 80.0f, 0.0f};
         }
         rig.joystick->setPosition(1, 0.5f);
         rig.worker->changeSettingsModerately(settings);
         rig.tick();
         rig.now += 2500;
         rig.tick();
-        Report r = Rig::directControls(*rig.joystick).last();
-        QCOMPARE(floatAt(r, 14), 40.0f); // elevator at 50 % on out = -0.8 x: +40 kg
-        QVERIFY(floatAt(r, 30) > 0);               // its static damping
+        const Report full = Rig::directControls(*rig.joystick).last();
+        QCOMPARE(floatAt(full, 14), 40.0f); // elevator at 50 % on out = -0.8 x: +40 kg
+        QVERIFY(floatAt(full, 30) > 0);     // its static damping
 
         QSignalSpy switched(rig.worker.get(), &MainBackgroundThread::forcesEnabledChanged);
+        QSignalSpy positions(rig.worker.get(), &MainBackgroundThread::positionChanged);
         rig.worker->setForcesEnabled(false);
         QCOMPARE(switched.count(), 1);
         QCOMPARE(switched.last().at(0).toBool(), false);
-        // The DirectX override that went out with it scales everything to zero.
-        const Report off = Rig::directXOverrides(*rig.joystick).last();
-        QVERIFY(std::all_of(off.begin() + 2, off.end(), [](unsigned char b) { return b == 0; }));
+        QVERIFY(carriesNothing(Rig::directXOverrides(*rig.joystick).last())); // DirectX scaled to zero
         for (int i = 0; i < 5; ++i) {
             rig.now += 10;
             rig.tick();
-            r = Rig::directControls(*rig.joystick).last();
-            QVERIFY(std::all_of(r.begin() + 2, r.end(), [](unsigned char b) { return b == 0; }));
-            r = Rig::directControls(*rig.rudder).last();
-            QVERIFY(std::all_of(r.begin() + 2, r.end(), [](unsigned char b) { return b == 0; }));
+            QVERIFY(carriesNothing(Rig::directControls(*rig.joystick).last()));
+            QVERIFY(carriesNothing(Rig::directControls(*rig.rudder).last()));
         }
-        QSignalSpy positions(rig.worker.get(), &MainBackgroundThread::positionChanged);
-        rig.tick();
         QCOMPARE(positions.last().at(0).value<PositionInput>().pitch, 0.5f);
 
-        // Replugged while off: the stick gets its all-zero override again
-        // before anything else, or its own DirectX scaling comes back.
+        // Plugged in again while off: it gets the all-zero override too, or
+        // its own DirectX scaling comes back.
         rig.joystick->setPlugged(false);
         rig.now += 10;
         rig.tick();
@@ -749,31 +731,26 @@ private slots:
         QVERIFY(rig.joystick->isOpen());
         const QList<Report> replugged = Rig::directXOverrides(*rig.joystick);
         QCOMPARE(replugged.size(), 1);
-        QVERIFY(std::all_of(replugged.first().begin() + 2, replugged.first().end(),
-                            [](unsigned char b) { return b == 0; }));
+        QVERIFY(carriesNothing(replugged.first()));
 
-        // Back on at t0: 40 kg ramps in; the DirectX scales come back (0.8).
+        // Back on at t0: 40 kg ramps in (a quarter at 500 ms); the DirectX scales come back (0.8).
         rig.worker->setForcesEnabled(true);
         QCOMPARE(floatAt(Rig::directXOverrides(*rig.joystick).last(), 10), 0.8f);
+        const qint64 t0 = rig.now;
         for (const auto &[after, expected] : {std::pair{0, 0.0f}, std::pair{500, 10.0f}, std::pair{1000, 20.0f},
                                               std::pair{2000, 40.0f}, std::pair{2500, 40.0f}}) {
-            const qint64 at = rig.now;
-            rig.now = at + after;
+            rig.now = t0 + after;
             rig.tick();
             QCOMPARE(floatAt(Rig::directControls(*rig.joystick).last(), 14), expected);
-            rig.now = at;
         }
-        // Switching to what it is already changes nothing.
-        rig.worker->setForcesEnabled(true);
+        rig.worker->setForcesEnabled(true); // already on: nothing changes
         QCOMPARE(switched.count(), 2);
     }
 
-    // Trim following worked by hand: a deflection spring of out = -0.8 x in
-    // (kg per % of deflection) at 100 %, trim 50 %, strength 40 %: the
-    // centre's target is 50 x 40 / 100 / 100 = 0.2; it moves 0.01 a tick, so
-    // 0.1 after 10 ticks and 0.2 after 20, where it stays; the stick at 0.2
-    // then feels no force. "Reverse" mirrors it; off, it comes back at the
-    // same pace.
+    // Trim following worked by hand: a spring of out = -0.8 x at 100 %, trim
+    // 50 %, strength 40 %: the centre's target is 50 x 40 / 100 / 100 = 0.2,
+    // reached at 0.01 a tick; the stick at 0.2 then feels no force. "Reverse"
+    // mirrors it; off, it comes back at the same pace.
     void trimFollowing()
     {
         Rig rig;
@@ -785,49 +762,42 @@ private slots:
         Telemetry trimmed;
         trimmed.trimmerPitch = 50;
         rig.worker->overrideTelemetry(trimmed);
-        QSignalSpy batches(rig.worker.get(), &MainBackgroundThread::liveBatchReady);
-        const auto centre = [&] {
-            batches.clear();
-            QMetaObject::invokeMethod(rig.worker.get(), "emitLiveBatch", Qt::DirectConnection);
-            const LiveBatch b = batches.last().at(0).value<LiveBatch>();
-            return b.samples[b.count - 1].centre[1];
-        };
         const auto elevatorForce = [&] { return floatAt(Rig::directControls(*rig.joystick).last(), 14); };
         rig.tick(); // the devices open; the centre makes its first step
         rig.now += 3000; // past the ramp
-        QCOMPARE(centre(), 0.01f);
+        QCOMPARE(rig.centres()[1], 0.01f);
         rig.tick(9);
-        QCOMPARE(centre(), 0.1f);
+        QCOMPARE(rig.centres()[1], 0.1f);
         QCOMPARE(elevatorForce(), 0.8f * 10.0f); // 10 % beyond the centre: pushed back with 8 kg
         rig.tick(10);
-        QCOMPARE(centre(), 0.2f);
+        QCOMPARE(rig.centres()[1], 0.2f);
         QVERIFY(std::fabs(elevatorForce()) < 1e-3f);
         rig.tick(30);
-        QCOMPARE(centre(), 0.2f);
-        // The ailerons and the rudder have no trim following: their centre stays at 0.
-        QCOMPARE(batches.last().at(0).value<LiveBatch>().samples[0].centre[0], 0.0f);
+        const std::array<float, 3> stays = rig.centres();
+        QCOMPARE(stays[1], 0.2f);
+        QCOMPARE(stays[0], 0.0f); // the ailerons have no trim following
 
         settings[1].trim_following.reverse = true;
         rig.worker->changeSettingsModerately(settings);
         rig.tick(20);
-        QCOMPARE(centre(), 0.0f);
+        QCOMPARE(rig.centres()[1], 0.0f);
         rig.tick(20);
-        QCOMPARE(centre(), -0.2f);
+        QCOMPARE(rig.centres()[1], -0.2f);
         QCOMPARE(elevatorForce(), 0.8f * 40.0f); // 40 % beyond the centre: 32 kg
 
         settings[1].trim_following.active = false;
         rig.worker->changeSettingsModerately(settings);
         rig.tick(10);
-        QCOMPARE(centre(), -0.1f);
+        QCOMPARE(rig.centres()[1], -0.1f);
         rig.tick(10);
-        QCOMPARE(centre(), 0.0f);
+        QCOMPARE(rig.centres()[1], 0.0f);
         QCOMPARE(elevatorForce(), 0.8f * 20.0f); // the plain spring again
     }
 
     // The autopilot: while it is engaged (and "autopilot" is set) the centre
-    // follows the control's position the simulator reports, then the trim
-    // again; a trim that is not finite counts as 0; another simulator, or the
-    // end of the telemetry, takes the centre back to 0.
+    // follows the control's position the simulator reports, past the travel
+    // its end, not finite none; then the trim again, a trim not finite
+    // counting as 0; another simulator takes the centre back to 0.
     void trimFollowingTheAutopilot()
     {
         Rig rig;
@@ -835,60 +805,46 @@ private slots:
         for (AxisEffectsSettings &axis : settings.axes)
             axis.trim_following = {{true, 100.0f}, true, false};
         rig.worker->changeSettingsModerately(settings);
-        QSignalSpy batches(rig.worker.get(), &MainBackgroundThread::liveBatchReady);
-        const auto centres = [&] {
-            batches.clear();
-            QMetaObject::invokeMethod(rig.worker.get(), "emitLiveBatch", Qt::DirectConnection);
-            const LiveBatch b = batches.last().at(0).value<LiveBatch>();
-            return b.samples[b.count - 1].centre;
-        };
         rig.tick();
         MSFSTelemetry msfs;
         msfs.trimmerRoll = 10;
         msfs.trimmerPitch = -30;
         msfs.trimmerYaw = std::numeric_limits<float>::quiet_NaN();
         msfs.controlPosition = {0.5f, 0.25f, -0.5f};
-        rig.worker->setMsfsTelemetry(msfs);
-        rig.tick(60);
-        QCOMPARE(centres(), (std::array<float, 3>{0.1f, -0.3f, 0.0f}));
-        msfs.autopilotEngaged = true;
-        rig.worker->setMsfsTelemetry(msfs);
-        rig.tick(60);
-        QCOMPARE(centres(), (std::array<float, 3>{0.5f, 0.25f, -0.5f}));
-        msfs.autopilotEngaged = false;
-        rig.worker->setMsfsTelemetry(msfs);
-        rig.tick(60);
-        QCOMPARE(centres(), (std::array<float, 3>{0.1f, -0.3f, 0.0f}));
+        for (const bool engaged : {false, true, false}) {
+            msfs.autopilotEngaged = engaged;
+            rig.worker->setMsfsTelemetry(msfs);
+            rig.tick(60);
+            QCOMPARE(rig.centres(), engaged ? (std::array<float, 3>{0.5f, 0.25f, -0.5f})
+                                            : (std::array<float, 3>{0.1f, -0.3f, 0.0f}));
+        }
 
-        // X-Plane the same way.
         XPlaneTelemetry xplane;
         xplane.trimmerPitch = 20;
         xplane.autopilotEngaged = true;
         xplane.controlPosition = {0.0f, -0.4f, 0.0f};
         rig.worker->setXPlaneTelemetry(xplane);
         rig.tick(100);
-        QCOMPARE(centres()[1], -0.4f);
+        QCOMPARE(rig.centres()[1], -0.4f);
 
         // DCS takes over: its own force feedback follows its trim; back to 0.
         DCSTelemetry dcs;
         dcs.trimmerPitch = 80;
         rig.worker->setDcsTelemetry(dcs);
         rig.tick(39);
-        QVERIFY(std::fabs(centres()[1] - -0.01f) < 1e-5f);
+        QVERIFY(std::fabs(rig.centres()[1] - -0.01f) < 1e-5f);
         rig.tick();
-        QCOMPARE(centres()[1], 0.0f);
+        QCOMPARE(rig.centres()[1], 0.0f);
 
-        // Broken positions under the autopilot: past the travel is its end,
-        // a value that is not a number is none.
         xplane.controlPosition = {5.0f, -std::numeric_limits<float>::infinity(),
                                   std::numeric_limits<float>::quiet_NaN()};
         rig.worker->setXPlaneTelemetry(xplane);
         rig.tick(150);
-        QCOMPARE(centres(), (std::array<float, 3>{1.0f, 0.0f, 0.0f}));
+        QCOMPARE(rig.centres(), (std::array<float, 3>{1.0f, 0.0f, 0.0f}));
     }
 
     // A profile without trim following, and one with it inactive, write the
-    // very same reports for the same telemetry as before it existed.
+    // very same reports for the same telemetry.
     void inactiveTrimFollowingChangesNothing()
     {
         QList<QList<Report>> runs;
@@ -919,7 +875,6 @@ private slots:
             }
             runs << Rig::directControls(*rig.joystick);
         }
-        QCOMPARE(runs[0].size(), runs[1].size());
         QCOMPARE(runs[0], runs[1]);
         QVERIFY(floatAt(runs[0].last(), 14) != 0.0f);
     }

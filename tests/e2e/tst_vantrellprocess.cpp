@@ -4,8 +4,6 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHostAddress>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,29 +74,6 @@ const char testJetProfile[] = R"({
     }
 })";
 
-// TestJet with the elevator spring above, a gear shaker and a smart damper
-// on the elevator: force, periodic and damping all in the reports.
-const char switchProfile[] = R"({
-    "metadata": {"flight_data_source": 2, "flight_module": "TestJet", "comment": ""},
-    "effects": {
-        "elevator": {
-            "simple_spring": {
-                "active": true,
-                "total_effect_strength": 50,
-                "curve": [
-                    {"in": -100, "out": -14}, {"in": -80, "out": -10}, {"in": -60, "out": -6},
-                    {"in": -40, "out": -2}, {"in": -20, "out": 2}, {"in": 0, "out": 6},
-                    {"in": 20, "out": 10}, {"in": 40, "out": 14}, {"in": 60, "out": 18},
-                    {"in": 80, "out": 22}, {"in": 100, "out": 26}
-                ]
-            },
-            "gear_shaker": {"active": true, "total_effect_strength": 100,
-                            "speed": {"min": 0, "max": 100, "exp": 0}, "frequency": {"min": 10, "max": 20, "exp": 0}},
-            "smart_damper": {"active": true, "total_effect_strength": 100, "static_dampening": 50, "dynamic_dampening": 25}
-        }
-    }
-})";
-
 // The time in ms of the first line of `log` that holds `what`, from lines "... at N ms".
 qint64 timeSaid(const QByteArray &log, const QByteArray &what)
 {
@@ -120,12 +95,16 @@ private:
     QTemporaryDir m_dir;
     QTemporaryDir m_runtime; // the session's runtime folder, away from a real one
 
-    void writeTestJetProfile(const QString &fileName, int source, const QString &aircraft)
+    // `elevatorToo`: more effects for the elevator, each followed by a comma.
+    void writeTestJetProfile(const QString &fileName, int source, const QString &aircraft,
+                             const QString &elevatorToo = {})
     {
         QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("effect_profiles")));
         QFile profile(m_dir.filePath(QStringLiteral("effect_profiles/") + fileName));
         QVERIFY(profile.open(QIODevice::WriteOnly));
-        profile.write(QString::fromLatin1(testJetProfile).arg(source).arg(aircraft).toUtf8());
+        QString json = QString::fromLatin1(testJetProfile).arg(source).arg(aircraft);
+        json.replace(QStringLiteral("\"elevator\": {"), QStringLiteral("\"elevator\": {") + elevatorToo);
+        profile.write(json.toUtf8());
     }
 
     // The elevator is the joystick's second axis: force at bytes 14-17. With
@@ -430,22 +409,6 @@ private slots:
                      .arg(profilePath, kind)
                      .toUtf8());
 
-        // The axes the profile drives: those with an effect that makes a force.
-        QFile file(profilePath);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QJsonObject effects =
-            QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("effects")).toObject();
-        const QStringList axisKeys{QStringLiteral("ailerons"), QStringLiteral("elevator"), QStringLiteral("rudder")};
-        QList<int> driven;
-        for (int axis = 0; axis < 3; ++axis) {
-            QJsonObject made = effects.value(axisKeys[axis]).toObject();
-            made.remove(QStringLiteral("smart_damper"));
-            made.remove(QStringLiteral("direct_x"));
-            if (!made.isEmpty())
-                driven << axis;
-        }
-        QCOMPARE(driven, (QList<int>{0, 1, 2})); // every template drives all three
-
         const QString logPath = m_dir.filePath(sample + QStringLiteral(".log"));
         QProcess process;
         startVantrell(process, {QStringLiteral("--virtual-devices"), QStringLiteral("--device-log"), logPath,
@@ -458,10 +421,11 @@ private slots:
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
 
-        // Joystick: axes 0 and 1; rudder: axis 2 in the first slot. Spring,
-        // force and periodic at 2, 10, 18 (+4 for the joystick's second axis).
+        // Every template drives all three axes. Joystick: axes 0 and 1; rudder:
+        // axis 2 in the first slot. Spring, force and periodic at 2, 10, 18 (+4
+        // for the joystick's second axis).
         const QList<LogLine> lines = readLog(logPath);
-        for (int axis : std::as_const(driven)) {
+        for (int axis = 0; axis < 3; ++axis) {
             const QString device = axis < 2 ? QStringLiteral("58f9") : QStringLiteral("5968");
             const int slot = axis == 1 ? 4 : 0;
             int reports = 0;
@@ -510,7 +474,6 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray made = file.readAll();
         file.close();
-        QVERIFY(made.contains("\"flight_module\": \"F-16C_50\""));
 
         // Refused with one line and status 1; the file stays as it was.
         QCOMPARE(run(f16, &out, &err), 1);
@@ -522,11 +485,6 @@ private slots:
         QCOMPARE(file.readAll(), made);
         file.close();
 
-        QCOMPARE(run({QStringLiteral("IL2"), QStringLiteral("Generic warbird"), QStringLiteral("propeller")},
-                     &out, &err),
-                 0);
-        QVERIFY(QFile::exists(
-            m_dir.filePath(QStringLiteral("effect_profiles/IL2 SHTURMOVIK_Generic_warbird.json"))));
         // With --user-data-folder: in the per-user data folder, as the menu's window.
         QCOMPARE(run({QStringLiteral("CONDOR2"), QStringLiteral("Generic glider"), QStringLiteral("glider"),
                       QStringLiteral("--user-data-folder")},
@@ -584,12 +542,13 @@ private slots:
     // instance to switch.
     void forcesSwitchFromOutside()
     {
+        // TestJet's, with a gear shaker and a smart damper on the elevator:
+        // force, periodic and damping all in the reports.
         QDir(m_dir.filePath(QStringLiteral("effect_profiles"))).removeRecursively();
-        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("effect_profiles")));
-        QFile profile(m_dir.filePath(QStringLiteral("effect_profiles/DCS_TestJet.json")));
-        QVERIFY(profile.open(QIODevice::WriteOnly));
-        profile.write(switchProfile);
-        profile.close();
+        writeTestJetProfile(QStringLiteral("DCS_TestJet.json"), 2, QStringLiteral("TestJet"), QString::fromLatin1(R"(
+            "gear_shaker": {"active": true, "total_effect_strength": 100,
+                            "speed": {"min": 0, "max": 100, "exp": 0}, "frequency": {"min": 10, "max": 20, "exp": 0}},
+            "smart_damper": {"active": true, "total_effect_strength": 100, "static_dampening": 50, "dynamic_dampening": 25},)"));
 
         const QString logPath = m_dir.filePath(QStringLiteral("switch.log"));
         QProcess vantrell;
@@ -653,10 +612,9 @@ private slots:
         const qint64 on = timeSaid(said, "forces on");
         QVERIFY2(on > asked, said.constData());
         const QList<LogLine> ramp = directControls(on);
-        // -3 kg ramped in from zero over 2 s, each report by the program's own
-        // time of writing it (how late the ticks come on a busy machine does
-        // not matter): -3 x t / 2000, within the few ms between the tick's
-        // clock and the log's.
+        // -3 kg ramped in from zero over 2 s: -3 x t / 2000 by each report's own
+        // logged time (late ticks on a busy machine do not matter), within the
+        // few ms between the tick's clock and the log's.
         QVERIFY(!ramp.isEmpty() && ramp.last().milliseconds >= on + 2000);
         for (const LogLine &l : ramp) {
             const float expected = -3.0f * std::min(1.0f, float(l.milliseconds - on) / 2000.0f);

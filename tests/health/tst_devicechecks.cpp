@@ -1,6 +1,5 @@
-// The device checks against joysticks emulated by umockdev (sysfs as the
-// kernel lays it out, under umockdev's preload library), with device nodes,
-// udev rule folders and /proc laid out in a temporary tree.
+// The device checks against joysticks emulated by umockdev, with udev rule
+// folders, /proc and a node this user cannot open laid out in a temporary tree.
 
 // First: glib names struct members "signals", which Qt's keyword macro would rewrite.
 #include <umockdev.h>
@@ -56,27 +55,6 @@ QByteArray record(const Usb &usb)
     return text;
 }
 
-// Opening as a user without rights, also where the test runs as root: the
-// file system uid of this thread only, which drops the override of file
-// modes while it lasts.
-struct AsOtherUser
-{
-    AsOtherUser()
-    {
-        if (::geteuid() == 0) {
-            ::setfsgid(65534);
-            ::setfsuid(65534);
-        }
-    }
-    ~AsOtherUser()
-    {
-        if (::geteuid() == 0) {
-            ::setfsuid(0);
-            ::setfsgid(0);
-        }
-    }
-};
-
 HealthCheck find(const QList<HealthCheck> &checks, const QString &id)
 {
     for (const HealthCheck &check : checks)
@@ -85,12 +63,10 @@ HealthCheck find(const QList<HealthCheck> &checks, const QString &id)
     return {};
 }
 
-QStringList ids(const QList<HealthCheck> &checks)
+QByteArray contents(const QString &path)
 {
-    QStringList result;
-    for (const HealthCheck &check : checks)
-        result.append(check.id);
-    return result;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -119,13 +95,6 @@ class TestDeviceChecks : public QObject
         QVERIFY2(umockdev_testbed_add_from_string(m_testbed, record(usb).constData(), &error),
                  error ? error->message : "");
     }
-    // A node of the tree's /dev: mode 0666, or 0000 (this user cannot open it).
-    void node(const QString &name, bool open)
-    {
-        write(QStringLiteral("dev/") + name, {});
-        QVERIFY(::chmod(QFile::encodeName(path(QStringLiteral("dev/") + name)).constData(),
-                        open ? 0666 : 0000) == 0);
-    }
     // A process of the tree's /proc with an open file.
     void process(int pid, const QByteArray &cmdline, const QString &openFile)
     {
@@ -138,8 +107,8 @@ class TestDeviceChecks : public QObject
     HealthEnvironment environment() const
     {
         HealthEnvironment env;
-        env.sysRoot = QStringLiteral("/sys"); // umockdev's
-        env.devRoot = path(QStringLiteral("dev"));
+        env.sysRoot = QStringLiteral("/sys"); // umockdev's, as are the nodes
+        env.devRoot = QStringLiteral("/dev");
         env.procRoot = path(QStringLiteral("proc"));
         env.udevRuleFolders = {path(QStringLiteral("etc/udev/rules.d")),
                                path(QStringLiteral("usr/lib/udev/rules.d"))};
@@ -154,11 +123,10 @@ private slots:
     void init()
     {
         m_testbed = umockdev_testbed_new();
-        // The opening test's other user reads sysfs too.
-        QVERIFY(::chmod(umockdev_testbed_get_root_dir(m_testbed), 0755) == 0);
         m_tree = std::make_unique<QTemporaryDir>();
         QVERIFY(m_tree->isValid());
-        // Other users may walk the tree: the opening test's file modes decide.
+        // The opening test's other user reads sysfs and walks the tree: the file modes decide.
+        QVERIFY(::chmod(umockdev_testbed_get_root_dir(m_testbed), 0755) == 0);
         QVERIFY(::chmod(QFile::encodeName(m_tree->path()).constData(), 0755) == 0);
         write(QStringLiteral("share/60-kestrox.rules"), "KERNEL==\"hidraw*\", TAG+=\"uaccess\"\n");
     }
@@ -168,113 +136,85 @@ private slots:
         m_tree.reset();
     }
 
-    void findsDevicesInSysfs()
-    {
-        add({});
-        add({"3-4", "5968", "usbhid", "hid-universal-pidff", "hidraw5"});
-        add({"1-1", "c52b", "usbhid", "hid-generic", "hidraw9"}); // not ours
-        const QList<UsbKestroxDevice> devices = DeviceChecks::findDevices(QStringLiteral("/sys"));
-        QCOMPARE(devices.size(), 2);
-        QCOMPARE(devices[0].usbName, QStringLiteral("2-1"));
-        QCOMPARE(devices[0].productId, quint16(0x58F9));
-        QCOMPARE(devices[0].busNumber, 2);
-        QCOMPARE(devices[0].deviceNumber, 7);
-        QCOMPARE(devices[0].interfaceDriver, QStringLiteral("usbhid"));
-        QCOMPARE(devices[0].hidDriver, QStringLiteral("hid-generic"));
-        QCOMPARE(devices[0].hidrawName, QStringLiteral("hidraw0"));
-        QCOMPARE(devices[1].usbName, QStringLiteral("3-4"));
-        QCOMPARE(devices[1].productId, quint16(0x5968));
-        QCOMPARE(devices[1].hidDriver, QStringLiteral("hid-universal-pidff"));
-        QCOMPARE(devices[1].hidrawName, QStringLiteral("hidraw5"));
-    }
-
-    // A node that opens: ok, and who else has it open; the rudder absent is a warning.
+    // umockdev's nodes open: ok, and who else has them open; each device by its product id.
     void accessibleNode()
     {
         add({});
-        node(QStringLiteral("hidraw0"), true);
+        add({"3-4", "5968", "usbhid", "hid-universal-pidff", "hidraw5"});
+        const QString node = QStringLiteral("/dev/hidraw0");
         write(QStringLiteral("usr/lib/udev/rules.d/60-kestrox.rules"), "# rule\n");
-        process(4100, QByteArray("/usr/bin/steam\0-silent\0", 21), path(QStringLiteral("dev/hidraw0")));
-        process(1, QByteArray("kestrox-vantrell\0", 17), path(QStringLiteral("dev/hidraw0"))); // ourselves
+        process(4100, QByteArray("/usr/bin/steam\0-silent\0", 21), node);
+        process(1, QByteArray("kestrox-vantrell\0", 17), node); // ourselves
         // A program that rewrote its command line goes by the kernel's name.
-        process(4300, QByteArray("/opt/helper --type=gpu-process\0", 31),
-                path(QStringLiteral("dev/hidraw0")));
+        process(4300, QByteArray("/opt/helper --type=gpu-process\0", 31), node);
         write(QStringLiteral("proc/4300/comm"), "chrome\n");
         const QList<HealthCheck> checks = DeviceChecks::run(environment());
-        QCOMPARE(ids(checks),
-                 (QStringList{QStringLiteral("device.joystick"), QStringLiteral("driver.joystick"),
-                              QStringLiteral("device.rudder"), QStringLiteral("udev.rule")}));
         const HealthCheck joystick = find(checks, QStringLiteral("device.joystick"));
         QCOMPARE(joystick.status, HealthCheck::Status::Ok);
-        QVERIFY2(joystick.summary.contains(path(QStringLiteral("dev/hidraw0")) +
-                                           QStringLiteral(" opens for reading and writing")),
+        QVERIFY2(joystick.summary.contains(QStringLiteral("/dev/hidraw0 opens for reading and writing")),
                  qPrintable(joystick.summary));
         QVERIFY2(joystick.details.contains(
                      QStringLiteral("also open in steam (process 4100), chrome (process 4300)")),
                  qPrintable(joystick.details));
         QVERIFY(!joystick.details.contains(QStringLiteral("process 1)")));
-        QCOMPARE(find(checks, QStringLiteral("device.rudder")).status, HealthCheck::Status::Warning);
-        QVERIFY(find(checks, QStringLiteral("device.rudder")).summary.contains(QStringLiteral("045b:5968")));
+        QVERIFY(find(checks, QStringLiteral("device.rudder"))
+                    .summary.contains(QStringLiteral("/dev/hidraw5 opens")));
+        QCOMPARE(find(checks, QStringLiteral("driver.rudder")).status, HealthCheck::Status::Ok);
         const HealthCheck rule = find(checks, QStringLiteral("udev.rule"));
         QCOMPARE(rule.status, HealthCheck::Status::Ok);
         QVERIFY(rule.summary.endsWith(path(QStringLiteral("usr/lib/udev/rules.d/60-kestrox.rules"))));
-        QCOMPARE(rule.action, HealthCheck::FixAction::None);
-    }
-
-    // umockdev's own /dev node, through the real /dev path.
-    void umockdevNodeOpens()
-    {
-        add({});
-        HealthEnvironment env = environment();
-        env.devRoot = QStringLiteral("/dev");
-        const HealthCheck joystick = find(DeviceChecks::run(env), QStringLiteral("device.joystick"));
-        QCOMPARE(joystick.status, HealthCheck::Status::Ok);
-        QVERIFY(joystick.summary.contains(QStringLiteral("/dev/hidraw0 opens")));
     }
 
     // A node this user cannot open: why, from the rule folders.
     void nodeThisUserCannotOpen_data()
     {
-        QTest::addColumn<QString>("ruleFile");
+        QTest::addColumn<QString>("ruleFile"); // empty: none
         QTest::addColumn<QByteArray>("ruleText");
+        QTest::addColumn<bool>("packaged"); // the package's rule in usr/lib too
         QTest::addColumn<QString>("why");
         QTest::addColumn<QString>("fix");
-        QTest::addColumn<bool>("installButton");
-        QTest::newRow("no rule") << QString() << QByteArray()
+        QTest::newRow("no rule") << QString() << QByteArray() << false
                                  << "why: no udev rule for Kestrox devices is installed"
-                                 << "install the device rule: sudo cp -n" << true;
+                                 << "install the device rule: sudo cp -n";
+        const QString retrigger =
+            QStringLiteral("re-plug the device or run: sudo udevadm trigger --subsystem-match=hidraw");
         QTest::newRow("rule not re-triggered")
-            << "etc/udev/rules.d/70-kestrox-local.rules" << QByteArray("# rule\n")
-            << "why: the udev rule is installed"
-            << "re-plug the device or run: sudo udevadm trigger --subsystem-match=hidraw" << false;
+            << "etc/udev/rules.d/70-kestrox-local.rules" << QByteArray("# rule\n") << false
+            << "why: the udev rule is installed" << retrigger;
         QTest::newRow("packaged rule not re-triggered")
-            << "usr/lib/udev/rules.d/60-kestrox.rules" << QByteArray("# rule\n")
-            << "why: the udev rule is installed"
-            << "re-plug the device or run: sudo udevadm trigger --subsystem-match=hidraw" << false;
-        QTest::newRow("masked rule") << "etc/udev/rules.d/60-kestrox.rules" << QByteArray()
-                                     << "why: the Kestrox udev rule is masked or empty"
-                                     << "remove the masking file" << false;
-        QTest::newRow("packaged rule masked in /etc") << "etc/udev/rules.d/60-kestrox.rules" << QByteArray()
-                                                      << "why: the Kestrox udev rule is masked or empty"
-                                                      << "remove the masking file" << false;
+            << QString() << QByteArray() << true << "why: the udev rule is installed" << retrigger;
+        QTest::newRow("packaged rule masked in /etc")
+            << "etc/udev/rules.d/60-kestrox.rules" << QByteArray() << true
+            << "why: the Kestrox udev rule is masked or empty"
+            << "remove the masking file";
     }
     void nodeThisUserCannotOpen()
     {
         QFETCH(QString, ruleFile);
         QFETCH(QByteArray, ruleText);
+        QFETCH(bool, packaged);
         QFETCH(QString, why);
         QFETCH(QString, fix);
-        QFETCH(bool, installButton);
         add({});
-        node(QStringLiteral("hidraw0"), false);
+        write(QStringLiteral("dev/hidraw0"), {});
+        QVERIFY(::chmod(QFile::encodeName(path(QStringLiteral("dev/hidraw0"))).constData(), 0000) == 0);
         if (!ruleFile.isEmpty())
             write(ruleFile, ruleText);
-        if (QByteArray(QTest::currentDataTag()) == "packaged rule masked in /etc")
+        if (packaged)
             write(QStringLiteral("usr/lib/udev/rules.d/60-kestrox.rules"), "# rule\n");
-        QList<HealthCheck> checks;
-        {
-            AsOtherUser other;
-            checks = DeviceChecks::run(environment());
+        HealthEnvironment env = environment();
+        env.devRoot = path(QStringLiteral("dev"));
+        // As a user without rights, also where the test runs as root: the file system uid of this
+        // thread only, which drops the override of file modes.
+        const bool root = ::geteuid() == 0;
+        if (root) {
+            ::setfsgid(65534);
+            ::setfsuid(65534);
+        }
+        const QList<HealthCheck> checks = DeviceChecks::run(env);
+        if (root) {
+            ::setfsuid(0);
+            ::setfsgid(0);
         }
         const HealthCheck joystick = find(checks, QStringLiteral("device.joystick"));
         QCOMPARE(joystick.status, HealthCheck::Status::Problem);
@@ -282,97 +222,69 @@ private slots:
                      QStringLiteral("cannot be opened for reading and writing (Permission denied)")),
                  qPrintable(joystick.summary));
         QVERIFY2(joystick.details.contains(why), qPrintable(joystick.details));
-        QVERIFY2(joystick.details.contains(QStringLiteral("mode 0000")), qPrintable(joystick.details));
         QVERIFY2(joystick.fix.startsWith(fix), qPrintable(joystick.fix));
-        QCOMPARE(joystick.action == HealthCheck::FixAction::InstallDeviceRule, installButton);
-        const HealthCheck rule = find(checks, QStringLiteral("udev.rule"));
-        QCOMPARE(rule.status, ruleFile.isEmpty() || ruleText.isEmpty() ? HealthCheck::Status::Problem
-                                                                       : HealthCheck::Status::Ok);
-        QCOMPARE(rule.action == HealthCheck::FixAction::InstallDeviceRule, installButton);
+        // Only a missing rule has the install button.
+        QCOMPARE(joystick.action == HealthCheck::FixAction::InstallDeviceRule,
+                 !packaged && ruleFile.isEmpty());
+        // The rule check agrees: ok where a usable rule is installed.
+        QCOMPARE(find(checks, QStringLiteral("udev.rule")).status,
+                 why.contains(QLatin1String("the udev rule is installed")) ? HealthCheck::Status::Ok
+                                                                           : HealthCheck::Status::Problem);
     }
 
-    // Without a hidraw node: a libusb program detached the driver; it is named.
+    // Without a hidraw node: a libusb program detached the driver; it is named. The rudder is absent.
     void noHidrawNode()
     {
         add({"2-1", "58f9", "", "", ""});
         process(5200, QByteArray("/usr/bin/kestrox-setup\0--libusb\0", 32),
-                path(QStringLiteral("dev/bus/usb/002/007")));
+                QStringLiteral("/dev/bus/usb/002/007"));
         const QList<HealthCheck> checks = DeviceChecks::run(environment());
         const HealthCheck joystick = find(checks, QStringLiteral("device.joystick"));
         QCOMPARE(joystick.status, HealthCheck::Status::Problem);
         QCOMPARE(joystick.summary, QStringLiteral("Joystick is on USB but has no hidraw node"));
-        QVERIFY2(joystick.details.contains(QStringLiteral("interface 0 driver: none")),
-                 qPrintable(joystick.details));
-        QVERIFY2(joystick.details.contains(QStringLiteral("kestrox-setup (process 5200) holds ") +
-                                           path(QStringLiteral("dev/bus/usb/002/007"))),
-                 qPrintable(joystick.details));
         QCOMPARE(joystick.fix, QStringLiteral("close kestrox-setup (process 5200), or re-plug the device"));
         QCOMPARE(find(checks, QStringLiteral("driver.joystick")).status, HealthCheck::Status::Warning);
+        QCOMPARE(find(checks, QStringLiteral("device.rudder")).status, HealthCheck::Status::Warning);
     }
 
-    // The driver bound to the HID device and the kernel release decide the advice.
+    // The driver bound to the HID device and the kernel release decide the advice: hid-universal-pidff
+    // came with 6.12.24 in 6.12, and with 6.15.
     void forceFeedbackDriver_data()
     {
         QTest::addColumn<QByteArray>("hidDriver");
         QTest::addColumn<QString>("kernel");
-        QTest::addColumn<int>("status");
         QTest::addColumn<QString>("summary");
-        QTest::addColumn<QString>("fix");
+        QTest::addColumn<QString>("fix"); // empty: ok
         QTest::newRow("pidff bound") << QByteArray("hid-universal-pidff") << "6.15.2"
-                                     << int(HealthCheck::Status::Ok)
                                      << "the kernel's force-feedback driver hid-universal-pidff is bound"
                                      << "";
-        QTest::newRow("old kernel")
-            << QByteArray("hid-generic") << "6.1.0-28-amd64" << int(HealthCheck::Status::Warning)
-            << "kernel 6.1.0-28-amd64 has no force-feedback driver"
-            << "in Steam, set the game's launch options to: PROTON_ENABLE_HIDRAW=0x045b/0x58f9 %command%";
-        QTest::newRow("pidff kernel, generic bound")
-            << QByteArray("hid-generic") << "6.12.24" << int(HealthCheck::Status::Warning)
-            << "hid-generic is bound although kernel 6.12.24 has hid-universal-pidff"
-            << "load the driver and re-plug the device: sudo modprobe hid-universal-pidff";
+        const auto row = [](const char *release, const QString &summary, const QString &fix) {
+            QTest::newRow(release) << QByteArray("hid-generic") << QString::fromLatin1(release)
+                                   << summary.arg(QLatin1String(release)) << fix;
+        };
+        for (const char *release :
+             {"6.12.24", "6.12.30+deb13-amd64", "6.15-rc1", "6.18.44-fc-v1403", "7.0.1"})
+            row(release, QStringLiteral("hid-generic is bound although kernel %1 has hid-universal-pidff"),
+                QStringLiteral("load the driver and re-plug the device: sudo modprobe hid-universal-pidff"));
+        for (const char *release :
+             {"6.1.0-28-amd64", "6.12.23", "6.14.11-300.fc42.x86_64", "5.19.17", "unknown"})
+            row(release, QStringLiteral("kernel %1 has no force-feedback driver"),
+                QStringLiteral("in Steam, set the game's launch options to: "
+                               "PROTON_ENABLE_HIDRAW=0x045b/0x58f9 %command%"));
     }
     void forceFeedbackDriver()
     {
         QFETCH(QByteArray, hidDriver);
         QFETCH(QString, kernel);
-        QFETCH(int, status);
         QFETCH(QString, summary);
         QFETCH(QString, fix);
         add({"2-1", "58f9", "usbhid", hidDriver, "hidraw0"});
-        node(QStringLiteral("hidraw0"), true);
         HealthEnvironment env = environment();
         env.kernelRelease = kernel;
         const HealthCheck driver = find(DeviceChecks::run(env), QStringLiteral("driver.joystick"));
-        QCOMPARE(int(driver.status), status);
+        QCOMPARE(driver.status, fix.isEmpty() ? HealthCheck::Status::Ok : HealthCheck::Status::Warning);
         QVERIFY2(driver.summary.contains(summary), qPrintable(driver.summary));
         QCOMPARE(driver.fix, fix);
-        QVERIFY(driver.details.contains(QStringLiteral("interface 0: usbhid; HID device: ") +
-                                        QLatin1String(hidDriver)));
-    }
-
-    void kernelRelease_data()
-    {
-        QTest::addColumn<QString>("release");
-        QTest::addColumn<bool>("pidff");
-        QTest::newRow("Debian 12") << "6.1.0-28-amd64" << false;
-        QTest::newRow("6.12 before") << "6.12.23" << false;
-        QTest::newRow("6.12.24") << "6.12.24" << true;
-        QTest::newRow("6.12 later") << "6.12.30+deb13-amd64" << true;
-        QTest::newRow("6.13") << "6.13.12" << false;
-        QTest::newRow("6.14") << "6.14.11-300.fc42.x86_64" << false;
-        QTest::newRow("6.15.0") << "6.15.0" << true;
-        QTest::newRow("6.15 no patch") << "6.15-rc1" << true;
-        QTest::newRow("later") << "6.18.44-fc-v1403" << true;
-        QTest::newRow("7") << "7.0.1" << true;
-        QTest::newRow("5") << "5.19.17" << false;
-        QTest::newRow("garbage") << "unknown" << false;
-        QTest::newRow("empty") << "" << false;
-    }
-    void kernelRelease()
-    {
-        QFETCH(QString, release);
-        QFETCH(bool, pidff);
-        QCOMPARE(DeviceChecks::kernelHasUniversalPidff(release), pidff);
     }
 
     // The fix's script, run with a stand-in udevadm: it installs the rule
@@ -384,11 +296,6 @@ private slots:
         QDir().mkpath(path(QStringLiteral("etc/udev/rules.d")));
         const PrivilegedCommand command = DeviceChecks::deviceRuleInstallCommand(
             path(QStringLiteral("share/60-kestrox.rules")), path(QStringLiteral("etc/udev/rules.d")));
-        QCOMPARE(command.program, QStringLiteral("pkexec"));
-        QCOMPARE(command.arguments.mid(0, 2), (QStringList{QStringLiteral("/bin/sh"), QStringLiteral("-c")}));
-        QCOMPARE(command.arguments.mid(3),
-                 (QStringList{QStringLiteral("sh"), path(QStringLiteral("share/60-kestrox.rules")),
-                              path(QStringLiteral("etc/udev/rules.d"))}));
         const auto runScript = [&] {
             QProcess sh;
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -402,25 +309,19 @@ private slots:
         };
         QCOMPARE(runScript(), 0);
         const QString installed = path(QStringLiteral("etc/udev/rules.d/60-kestrox.rules"));
-        QFile rule(installed);
-        QVERIFY(rule.open(QIODevice::ReadOnly));
-        QCOMPARE(rule.readAll(), QByteArray("KERNEL==\"hidraw*\", TAG+=\"uaccess\"\n"));
+        QCOMPARE(contents(installed), QByteArray("KERNEL==\"hidraw*\", TAG+=\"uaccess\"\n"));
         struct stat info
         {};
         QCOMPARE(::stat(QFile::encodeName(installed).constData(), &info), 0);
         QCOMPARE(info.st_mode & 07777, 0644u);
-        QFile log(path(QStringLiteral("udevadm.log")));
-        QVERIFY(log.open(QIODevice::ReadOnly));
-        QCOMPARE(log.readAll(), QByteArray("control --reload-rules\n"
-                                           "trigger --subsystem-match=usb --attr-match=idVendor=045b\n"
-                                           "trigger --subsystem-match=hidraw\n"));
-        log.close();
+        QCOMPARE(contents(path(QStringLiteral("udevadm.log"))),
+                 QByteArray("control --reload-rules\n"
+                            "trigger --subsystem-match=usb --attr-match=idVendor=045b\n"
+                            "trigger --subsystem-match=hidraw\n"));
 
         write(QStringLiteral("etc/udev/rules.d/60-kestrox.rules"), "# mine\n");
         QCOMPARE(runScript(), 3);
-        QFile again(installed);
-        QVERIFY(again.open(QIODevice::ReadOnly));
-        QCOMPARE(again.readAll(), QByteArray("# mine\n"));
+        QCOMPARE(contents(installed), QByteArray("# mine\n"));
     }
 };
 

@@ -77,162 +77,135 @@ class TestHealthReport : public QObject
     }
 
 private slots:
-    void textLine_data()
+    // Both forms of the same checks; any problem sets the exit status.
+    void textJsonAndExitStatus()
     {
-        QTest::addColumn<HealthCheck>("check");
-        QTest::addColumn<QString>("line");
-        QTest::newRow("ok") << check(QStringLiteral("udev.rule"), Status::Ok,
-                                     QStringLiteral("the rule is there"))
-                            << "ok      udev.rule          the rule is there";
-        QTest::newRow("warning with details")
-            << check(QStringLiteral("device.rudder"), Status::Warning, QStringLiteral("Rudder not connected"),
-                     QStringLiteral("looked in /sys"))
-            << "warning device.rudder      Rudder not connected (looked in /sys)";
-        QTest::newRow("problem with lines and a fix")
-            << check(QStringLiteral("simulator.condor2"), Status::Problem,
-                     QStringLiteral("Condor 2 is not set up"), QStringLiteral("a: one\nb: two"),
-                     QStringLiteral("kestrox-vantrell --setup-simulator condor2"))
-            << "problem simulator.condor2  Condor 2 is not set up (a: one; b: two) -- fix: kestrox-vantrell "
-               "--setup-simulator condor2";
-        QTest::newRow("long id") << check(QStringLiteral("a.very.long.check.id"), Status::Ok,
-                                          QStringLiteral("fine"))
-                                 << "ok      a.very.long.check.id fine";
-    }
-    void textLine()
-    {
-        QFETCH(HealthCheck, check);
-        QFETCH(QString, line);
-        QCOMPARE(HealthReport::textLine(check), line);
+        const QList<HealthCheck> checks = {
+            check(QStringLiteral("udev.rule"), Status::Ok, QStringLiteral("the rule is there")),
+            check(QStringLiteral("device.rudder"), Status::Warning, QStringLiteral("Rudder not connected"),
+                  QStringLiteral("looked in /sys"), QStringLiteral("plug it in")),
+            check(QStringLiteral("a.very.long.check.id"), Status::Problem,
+                  QStringLiteral("Condor 2 is not set up"), QStringLiteral("a: one\nb: two"),
+                  QStringLiteral("kestrox-vantrell --setup-simulator condor2"))};
+        QCOMPARE(HealthReport::text(checks),
+                 QStringLiteral(
+                     "ok      udev.rule          the rule is there\n"
+                     "warning device.rudder      Rudder not connected (looked in /sys) -- fix: plug it in\n"
+                     "problem a.very.long.check.id Condor 2 is not set up (a: one; b: two) -- fix: "
+                     "kestrox-vantrell --setup-simulator condor2\n"));
+        QCOMPARE(
+            QJsonDocument(HealthReport::toJson(checks.first(2))).toJson(QJsonDocument::Compact),
+            QByteArray(
+                R"([{"details":"","fix":"","id":"udev.rule","status":"ok","summary":"the rule is there"},)"
+                R"({"details":"looked in /sys","fix":"plug it in","id":"device.rudder",)"
+                R"("status":"warning","summary":"Rudder not connected"}])"));
+        QCOMPARE(HealthReport::exitStatus(checks.first(2)), 0);
+        QCOMPARE(HealthReport::exitStatus(checks), 1);
     }
 
-    void jsonAndExitStatus()
-    {
-        const QList<HealthCheck> warnings = {check(QStringLiteral("a"), Status::Ok, QStringLiteral("s1")),
-                                             check(QStringLiteral("b"), Status::Warning, QStringLiteral("s2"),
-                                                   QStringLiteral("d2"), QStringLiteral("f2"))};
-        QCOMPARE(HealthReport::exitStatus(warnings), 0);
-        QCOMPARE(HealthReport::exitStatus(
-                     warnings +
-                     QList<HealthCheck>{check(QStringLiteral("c"), Status::Problem, QStringLiteral("s3"))}),
-                 1);
-        QCOMPARE(HealthReport::exitStatus({}), 0);
-        const QJsonArray json = HealthReport::toJson(warnings);
-        QCOMPARE(QJsonDocument(json).toJson(QJsonDocument::Compact),
-                 QByteArray(R"([{"details":"","fix":"","id":"a","status":"ok","summary":"s1"},)"
-                            R"({"details":"d2","fix":"f2","id":"b","status":"warning","summary":"s2"}])"));
-        QCOMPARE(HealthReport::text(warnings),
-                 QStringLiteral("ok      a                  s1\n"
-                                "warning b                  s2 (d2) -- fix: f2\n"));
-    }
-
-    // The devices' lock: this process's, another live instance's, a stale one.
+    // The devices' lock: none, this process's, another live instance's, left by an ended one.
     void instanceLock()
     {
-        const HealthEnvironment env = environment();
-        QCOMPARE(find(ProgramChecks::run(env), QStringLiteral("program.instance")).summary,
-                 QStringLiteral("no kestrox-vantrell holds the devices' lock"));
+        HealthEnvironment env = environment();
+        const auto instance = [&env] {
+            return find(ProgramChecks::run(env), QStringLiteral("program.instance"));
+        };
+        QCOMPARE(instance().summary, QStringLiteral("no kestrox-vantrell holds the devices' lock"));
         QLockFile lock(env.runtimeFolder + QStringLiteral("/kestrox-vantrell.lock"));
         QVERIFY(lock.tryLock());
         const qint64 self = QCoreApplication::applicationPid();
+        env.ownPid = self;
+        QCOMPARE(instance().summary, QStringLiteral("this kestrox-vantrell holds the devices' lock"));
+        env.ownPid = 4242;
 
-        HealthEnvironment asHolder = env;
-        asHolder.ownPid = self;
-        QCOMPARE(find(ProgramChecks::run(asHolder), QStringLiteral("program.instance")).summary,
-                 QStringLiteral("this kestrox-vantrell holds the devices' lock"));
-
-        QDir().mkpath(env.procRoot + QStringLiteral("/%1").arg(self));
-        QFile cmdline(env.procRoot + QStringLiteral("/%1/cmdline").arg(self));
-        QVERIFY(cmdline.open(QIODevice::WriteOnly));
-        cmdline.write(QByteArray("/usr/bin/kestrox-vantrell\0--user-data-folder\0", 45));
-        cmdline.close();
-        const HealthCheck other = find(ProgramChecks::run(env), QStringLiteral("program.instance"));
-        QCOMPARE(other.status, Status::Warning);
-        QCOMPARE(other.summary,
-                 QStringLiteral("another kestrox-vantrell (kestrox-vantrell, process %1) holds the "
-                                "devices' lock; a new start hands its request over to it")
+        const QString process = env.procRoot + QStringLiteral("/%1").arg(self);
+        const auto commandLine = [&process](const QByteArray &bytes) {
+            QDir().mkpath(process);
+            QFile file(process + QStringLiteral("/cmdline"));
+            return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+        };
+        QVERIFY(commandLine(QByteArray("/usr/bin/kestrox-vantrell\0--user-data-folder\0", 45)));
+        QCOMPARE(instance().status, Status::Warning);
+        QCOMPARE(instance().summary,
+                 QStringLiteral("another kestrox-vantrell (kestrox-vantrell, process %1) holds "
+                                "the devices' lock; a new start hands its request over to it")
                      .arg(self));
-
         // The number taken by another program since: stale.
-        QVERIFY(cmdline.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        cmdline.write(QByteArray("/usr/lib/firefox/firefox\0", 25));
-        cmdline.close();
-        const HealthCheck reused = find(ProgramChecks::run(env), QStringLiteral("program.instance"));
-        QCOMPARE(reused.status, Status::Ok);
-        QCOMPARE(reused.summary,
-                 QStringLiteral("the devices' lock was left by process %1, which has ended (the number now "
-                                "belongs to firefox); the next start takes it over")
+        QVERIFY(commandLine(QByteArray("/usr/lib/firefox/firefox\0", 25)));
+        QCOMPARE(instance().summary,
+                 QStringLiteral("the devices' lock was left by process %1, which has ended (the "
+                                "number now belongs to firefox); the next start takes it over")
                      .arg(self));
-
-        QVERIFY(QDir(env.procRoot + QStringLiteral("/%1").arg(self)).removeRecursively());
-        const HealthCheck stale = find(ProgramChecks::run(env), QStringLiteral("program.instance"));
-        QCOMPARE(stale.status, Status::Ok);
-        QCOMPARE(stale.summary,
-                 QStringLiteral("the devices' lock was left by process %1, which has ended; the next "
-                                "start takes it over")
+        QVERIFY(QDir(process).removeRecursively());
+        QCOMPARE(instance().summary,
+                 QStringLiteral("the devices' lock was left by process %1, which has ended; the "
+                                "next start takes it over")
                      .arg(self));
     }
 
     void dataFolder()
     {
-        HealthEnvironment env = environment();
-        HealthCheck folder = find(ProgramChecks::run(env), QStringLiteral("program.datafolder"));
-        QCOMPARE(folder.status, Status::Ok);
-        QVERIFY2(folder.summary.contains(QStringLiteral("does not exist yet")), qPrintable(folder.summary));
-        QVERIFY(!QFileInfo::exists(env.dataFolder)); // nothing made
+        const HealthEnvironment env = environment();
+        const auto folder = [&env] {
+            return find(ProgramChecks::run(env), QStringLiteral("program.datafolder"));
+        };
+        QVERIFY2(folder().summary.contains(QStringLiteral("does not exist yet")),
+                 qPrintable(folder().summary));
 
         QVERIFY(QDir().mkpath(env.dataFolder));
-        QCOMPARE(find(ProgramChecks::run(env), QStringLiteral("program.datafolder")).summary,
-                 QStringLiteral("the data folder %1 is writable").arg(env.dataFolder));
+        QCOMPARE(folder().summary, QStringLiteral("the data folder %1 is writable").arg(env.dataFolder));
         QCOMPARE(QDir(env.dataFolder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-                 QStringList());
+                 QStringList()); // asked of the kernel, not by writing a file
 
         // Not writable for this process (as another user where the test runs as root).
         QVERIFY(::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) == 0);
         QVERIFY(::chmod(QFile::encodeName(m_dir.filePath(QStringLiteral("data"))).constData(), 0755) == 0);
         QVERIFY(::chmod(QFile::encodeName(env.dataFolder).constData(), 0555) == 0);
-        if (::geteuid() == 0) {
+        const bool root = ::geteuid() == 0;
+        if (root) {
             ::setfsgid(65534);
             ::setfsuid(65534);
         }
-        folder = find(ProgramChecks::run(env), QStringLiteral("program.datafolder"));
-        if (::geteuid() == 0) {
+        const HealthCheck notWritable = folder();
+        if (root) {
             ::setfsuid(0);
             ::setfsgid(0);
         }
         ::chmod(QFile::encodeName(env.dataFolder).constData(), 0755);
-        QCOMPARE(folder.status, Status::Problem);
-        QCOMPARE(folder.summary,
+        QCOMPARE(notWritable.status, Status::Problem);
+        QCOMPARE(notWritable.summary,
                  QStringLiteral("the data folder %1 is not writable: profiles cannot be saved")
                      .arg(env.dataFolder));
-        QCOMPARE(folder.fix, QStringLiteral("make it yours: sudo chown -R \"$USER\" '%1' && chmod u+rwx '%1'")
-                                 .arg(env.dataFolder));
+        QCOMPARE(notWritable.fix,
+                 QStringLiteral("make it yours: sudo chown -R \"$USER\" '%1' && chmod u+rwx '%1'")
+                     .arg(env.dataFolder));
 
         QVERIFY(QDir(env.dataFolder).removeRecursively());
         QFile file(env.dataFolder);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.close();
-        QCOMPARE(find(ProgramChecks::run(env), QStringLiteral("program.datafolder")).status, Status::Problem);
+        QCOMPARE(folder().status, Status::Problem); // a file where the folder should be
         QVERIFY(file.remove());
     }
 
+    // The last update check, as the window keeps it; only a newer version not installed is a warning.
     void updateCheck_data()
     {
-        QTest::addColumn<int>("outcome"); // -1: no file
+        using Outcome = UpdateCheckResult::Outcome;
+        QTest::addColumn<int>("outcome"); // -1: no check yet
         QTest::addColumn<double>("published");
         QTest::addColumn<QString>("error");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QString>("summary");
-        QTest::newRow("never") << -1 << 0.0 << QString() << int(Status::Ok)
+        QTest::addColumn<QString>("summary"); // %1: the check's local time
+        QTest::newRow("never") << -1 << 0.0 << QString()
                                << "no update check has run yet; the window asks at its start";
-        QTest::newRow("current") << int(UpdateCheckResult::Outcome::Current) << 240626.0 << QString()
-                                 << int(Status::Ok) << "up to date at the last update check (%1)";
-        QTest::newRow("newer") << int(UpdateCheckResult::Outcome::Newer) << 240701.0 << QString()
-                               << int(Status::Warning) << "version 240701 is published (update check of %1)";
+        QTest::newRow("current") << int(Outcome::Current) << 240626.0 << QString()
+                                 << "up to date at the last update check (%1)";
+        QTest::newRow("newer") << int(Outcome::Newer) << 240701.0 << QString()
+                               << "version 240701 is published (update check of %1)";
         QTest::newRow("newer, installed since")
-            << int(UpdateCheckResult::Outcome::Newer) << 240626.0 << QString() << int(Status::Ok)
+            << int(Outcome::Newer) << 240626.0 << QString()
             << "up to date: the last update check (%1) found version 240626, which is installed";
         QTest::newRow("failed")
-            << int(UpdateCheckResult::Outcome::Failed) << 0.0 << "HostNotFoundError" << int(Status::Ok)
+            << int(Outcome::Failed) << 0.0 << "HostNotFoundError"
             << "the last update check (%1) could not reach the update host: HostNotFoundError";
     }
     void updateCheck()
@@ -240,34 +213,26 @@ private slots:
         QFETCH(int, outcome);
         QFETCH(double, published);
         QFETCH(QString, error);
-        QFETCH(int, status);
         QFETCH(QString, summary);
         const HealthEnvironment env = environment();
         QFile::remove(UpdateCheckResult::filePath(env.stateFolder));
         const QDateTime at(QDate(2026, 3, 14), QTime(9, 26, 53), Qt::UTC);
         if (outcome >= 0) {
-            UpdateCheckResult result;
-            result.at = at;
-            result.outcome = UpdateCheckResult::Outcome(outcome);
-            result.published = published;
-            result.error = error;
+            const UpdateCheckResult result{at, UpdateCheckResult::Outcome(outcome), published, error};
             QVERIFY(result.write(env.stateFolder));
         }
         const HealthCheck update = find(ProgramChecks::run(env), QStringLiteral("program.update"));
-        QCOMPARE(int(update.status), status);
+        QCOMPARE(update.status, summary.startsWith(QLatin1String("version")) ? Status::Warning : Status::Ok);
         QCOMPARE(update.summary, summary.contains(QLatin1String("%1"))
                                      ? summary.arg(at.toLocalTime().toString(Qt::ISODate))
                                      : summary);
     }
 
-    // kestrox-vantrell --doctor --json on an empty home, without a display:
-    // an array of objects with exactly the five string keys, a known status,
-    // unique ids; the exit status says whether any is a problem; nothing is
-    // written; the text form has one line per check.
+    // kestrox-vantrell --doctor --json on an empty home, without a display: objects of exactly the five
+    // string keys, known statuses, unique ids, the exit status from the problems, nothing written.
     void doctorJsonSchema()
     {
         QTemporaryDir home;
-        QVERIFY(home.isValid());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *variable : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY", "XDG_DATA_HOME",
                                      "XDG_STATE_HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
@@ -280,33 +245,28 @@ private slots:
                      {QStringLiteral("--doctor"), QStringLiteral("--json")});
         QVERIFY(doctor.waitForFinished(30000));
         QCOMPARE(doctor.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(snapshot(home.path()), before);
 
         QJsonParseError parseError;
-        const QJsonDocument document = QJsonDocument::fromJson(doctor.readAllStandardOutput(), &parseError);
+        const QJsonArray checks =
+            QJsonDocument::fromJson(doctor.readAllStandardOutput(), &parseError).array();
         QVERIFY2(parseError.error == QJsonParseError::NoError, qPrintable(parseError.errorString()));
-        QVERIFY(document.isArray());
-        const QJsonArray checks = document.array();
-        QVERIFY(!checks.isEmpty());
         const QStringList keys = {QStringLiteral("details"), QStringLiteral("fix"), QStringLiteral("id"),
                                   QStringLiteral("status"), QStringLiteral("summary")};
+        const QStringList statuses = {QStringLiteral("ok"), QStringLiteral("warning"),
+                                      QStringLiteral("problem")};
         const QRegularExpression idPattern(QStringLiteral("^[a-z0-9]+(\\.[a-z0-9]+)*$"));
         QStringList ids;
         bool problem = false;
         for (const QJsonValue &value : checks) {
-            QVERIFY(value.isObject());
             const QJsonObject object = value.toObject();
             QCOMPARE(object.keys(), keys);
             for (const QString &key : keys)
                 QVERIFY2(object.value(key).isString(), qPrintable(key));
             const QString status = object.value(QLatin1String("status")).toString();
-            QVERIFY2(QStringList({QStringLiteral("ok"), QStringLiteral("warning"), QStringLiteral("problem")})
-                         .contains(status),
-                     qPrintable(status));
+            QVERIFY2(statuses.contains(status), qPrintable(status));
             problem = problem || status == QLatin1String("problem");
             const QString id = object.value(QLatin1String("id")).toString();
-            QVERIFY2(idPattern.match(id).hasMatch(), qPrintable(id));
-            QVERIFY2(!ids.contains(id), qPrintable(id));
+            QVERIFY2(idPattern.match(id).hasMatch() && !ids.contains(id), qPrintable(id));
             ids.append(id);
             QVERIFY(!object.value(QLatin1String("summary")).toString().isEmpty());
         }
@@ -317,22 +277,14 @@ private slots:
             QVERIFY2(ids.contains(QLatin1String(id)), id);
         QCOMPARE(doctor.exitCode(), problem ? 1 : 0);
 
-        // The text run: the same checks in the same order; its exit status
-        // from its own lines (a port may change hands between the runs).
+        // The text run: one line per check, in the same order.
         doctor.start(QStringLiteral(KESTROX_VANTRELL_BINARY), {QStringLiteral("--doctor")});
         QVERIFY(doctor.waitForFinished(30000));
         const QStringList lines =
             QString::fromUtf8(doctor.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), checks.size());
-        bool textProblem = false;
-        for (qsizetype i = 0; i < lines.size(); ++i) {
-            const QString status = lines[i].section(QLatin1Char(' '), 0, 0, QString::SectionSkipEmpty);
-            const QString id = lines[i].section(QLatin1Char(' '), 1, 1, QString::SectionSkipEmpty);
-            QCOMPARE(id, checks.at(i).toObject().value(QLatin1String("id")).toString());
-            QVERIFY2(lines[i].startsWith(status.leftJustified(8) + id), qPrintable(lines[i]));
-            textProblem = textProblem || status == QLatin1String("problem");
-        }
-        QCOMPARE(doctor.exitCode(), textProblem ? 1 : 0);
+        QCOMPARE(lines.size(), ids.size());
+        for (qsizetype i = 0; i < lines.size(); ++i)
+            QCOMPARE(lines[i].section(QLatin1Char(' '), 1, 1, QString::SectionSkipEmpty), ids[i]);
         QCOMPARE(snapshot(home.path()), before);
     }
 };

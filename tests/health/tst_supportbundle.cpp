@@ -23,17 +23,14 @@ QList<std::pair<QString, QByteArray>> readArchive(const QString &path)
     archive *reader = archive_read_new();
     archive_read_support_filter_gzip(reader);
     archive_read_support_format_tar(reader);
-    if (archive_read_open_filename(reader, QFile::encodeName(path).constData(), 10240) != ARCHIVE_OK) {
-        archive_read_free(reader);
-        return entries;
-    }
     archive_entry *entry = nullptr;
-    while (archive_read_next_header(reader, &entry) == ARCHIVE_OK) {
-        QByteArray bytes(archive_entry_size(entry), Qt::Uninitialized);
-        if (!bytes.isEmpty())
-            archive_read_data(reader, bytes.data(), size_t(bytes.size()));
-        entries.append({QString::fromUtf8(archive_entry_pathname(entry)), bytes});
-    }
+    if (archive_read_open_filename(reader, QFile::encodeName(path).constData(), 10240) == ARCHIVE_OK)
+        while (archive_read_next_header(reader, &entry) == ARCHIVE_OK) {
+            QByteArray bytes(archive_entry_size(entry), Qt::Uninitialized);
+            if (!bytes.isEmpty())
+                archive_read_data(reader, bytes.data(), size_t(bytes.size()));
+            entries.append({QString::fromUtf8(archive_entry_pathname(entry)), bytes});
+        }
     archive_read_free(reader);
     return entries;
 }
@@ -41,20 +38,9 @@ QList<std::pair<QString, QByteArray>> readArchive(const QString &path)
 QByteArray entry(const QList<std::pair<QString, QByteArray>> &entries, const QString &name)
 {
     for (const auto &[path, bytes] : entries)
-        if (path == name)
+        if (path == QStringLiteral("kestrox-support/") + name)
             return bytes;
     return {};
-}
-
-HealthCheck check(const QString &id, HealthCheck::Status status, const QString &summary,
-                  const QString &details)
-{
-    HealthCheck c;
-    c.id = id;
-    c.status = status;
-    c.summary = summary;
-    c.details = details;
-    return c;
 }
 
 } // namespace
@@ -85,11 +71,12 @@ class TestSupportBundle : public QObject
         o.environment.dataFolder = home + QStringLiteral("/.local/share/kestrox");
         o.environment.workingFolder = path(QStringLiteral("work"));
         o.profileFolders = SupportBundle::defaultProfileFolders(o.environment);
-        o.checks = {check(QStringLiteral("device.joystick"), HealthCheck::Status::Problem,
-                          QStringLiteral("cannot open"),
-                          QStringLiteral("rule in ") + home + QStringLiteral("/rules")),
-                    check(QStringLiteral("simulator.il2"), HealthCheck::Status::Ok, QStringLiteral("set up"),
-                          home + QStringLiteral("/.steam/startup.cfg; /home/annabel stays"))};
+        HealthCheck joystick;
+        joystick.id = QStringLiteral("device.joystick");
+        joystick.status = HealthCheck::Status::Problem;
+        joystick.summary = QStringLiteral("cannot open");
+        joystick.details = QStringLiteral("rule in %1/rules").arg(home);
+        o.checks = {joystick};
         o.osReleaseFile = path(QStringLiteral("os-release"));
         return o;
     }
@@ -132,45 +119,31 @@ private slots:
                                      QStringLiteral("kestrox-support/log/kestrox-vantrell.log"),
                                      QStringLiteral("kestrox-support/profiles.txt"),
                                      QStringLiteral("kestrox-support/current-profile.json")}));
-
-        QCOMPARE(
-            entry(entries, QStringLiteral("kestrox-support/doctor.txt")),
-            QByteArray("problem device.joystick    cannot open (rule in ~/rules)\n"
-                       "ok      simulator.il2      set up (~/.steam/startup.cfg; /home/annabel stays)\n"));
+        // Every text with the home folder as "~".
+        for (const auto &[name, bytes] : entries)
+            QVERIFY2(!bytes.contains(path(QStringLiteral("home/ann/")).toUtf8()), qPrintable(name));
+        QCOMPARE(entry(entries, QStringLiteral("doctor.txt")),
+                 QByteArray("problem device.joystick    cannot open (rule in ~/rules)\n"));
         const QJsonArray json =
-            QJsonDocument::fromJson(entry(entries, QStringLiteral("kestrox-support/doctor.json"))).array();
-        QCOMPARE(json.size(), 2);
-        QCOMPARE(json.at(0).toObject().value(QLatin1String("details")).toString(),
-                 QStringLiteral("rule in ~/rules"));
-
-        const QString versions =
-            QString::fromUtf8(entry(entries, QStringLiteral("kestrox-support/versions.txt")));
-        for (const QString &line :
-             {QStringLiteral("kestrox-vantrell: 240626\n"), QStringLiteral("\nQt: 6."),
-              QStringLiteral("\nhidapi: 0."), QStringLiteral("\nlibusb: 1."),
-              QStringLiteral("\nlibarchive: libarchive 3."), QStringLiteral("\nkernel: 6.1.0-test\n"),
-              QStringLiteral("\ndistribution: Debian GNU/Linux 12 (bookworm)\n")})
-            QVERIFY2(versions.contains(line), qPrintable(versions));
-
-        QCOMPARE(
-            entry(entries, QStringLiteral("kestrox-support/log/kestrox-vantrell.log")),
-            QByteArray(
-                "2026-03-14T09:26:53.000 warning kestrox.telemetry: ~/.local/share/kestrox/SimConnect.cfg "
-                "names no TCP address\n"));
-        QCOMPARE(entry(entries, QStringLiteral("kestrox-support/log/kestrox-vantrell.log.1")),
-                 QByteArray("older lines\n"));
-        const QByteArray profiles = entry(entries, QStringLiteral("kestrox-support/profiles.txt"));
+            QJsonDocument::fromJson(entry(entries, QStringLiteral("doctor.json"))).array();
+        QCOMPARE(json.at(0)[QLatin1String("details")].toString(), QStringLiteral("rule in ~/rules"));
+        const QString versions = QString::fromUtf8(entry(entries, QStringLiteral("versions.txt")));
+        for (const char *line : {"kestrox-vantrell: 240626\n", "\nQt: 6.", "\nhidapi: 0.", "\nlibusb: 1.",
+                                 "\nlibarchive: libarchive 3.", "\nkernel: 6.1.0-test\n",
+                                 "\ndistribution: Debian GNU/Linux 12 (bookworm)\n"})
+            QVERIFY2(versions.contains(QLatin1String(line)), qPrintable(versions));
+        QCOMPARE(entry(entries, QStringLiteral("log/kestrox-vantrell.log")),
+                 QByteArray("2026-03-14T09:26:53.000 warning kestrox.telemetry: "
+                            "~/.local/share/kestrox/SimConnect.cfg names no TCP address\n"));
+        const QByteArray profiles = entry(entries, QStringLiteral("profiles.txt"));
         QVERIFY2(profiles.startsWith(
                      "~/.local/share/kestrox/effect_profiles: 2 profiles\n  DCS_F_16C_50_.json\t2 bytes\t"),
                  profiles.constData());
-        QVERIFY(profiles.contains("\n  IL2_SHTURMOVIK_Bf_109_.json\t2 bytes\t"));
         QVERIFY(
             profiles.contains(path(QStringLiteral("work/effect_profiles")).toUtf8() + ": no such folder\n"));
         QVERIFY(profiles.contains("current profile: DCS_F_16C_50_.json (in current-profile.json)\n"));
-        QCOMPARE(entry(entries, QStringLiteral("kestrox-support/current-profile.json")),
+        QCOMPARE(entry(entries, QStringLiteral("current-profile.json")),
                  QByteArray("{\"metadata\": {\"comment\": \"from ~\"}}"));
-        for (const auto &[name, bytes] : entries)
-            QVERIFY2(!bytes.contains(path(QStringLiteral("home/ann/")).toUtf8()), qPrintable(name));
     }
 
     // A recording only when asked, byte for byte; no current profile without the window.
@@ -184,9 +157,8 @@ private slots:
         QCOMPARE(entries.last().first, QStringLiteral("kestrox-support/recording/flight.kxrec"));
         QCOMPARE(entries.last().second,
                  QByteArray("KXREC\0\x01\x02", 8) + path(QStringLiteral("home/ann")).toUtf8());
-        QVERIFY(entry(entries, QStringLiteral("kestrox-support/current-profile.json")).isNull());
-        QVERIFY(entry(entries, QStringLiteral("kestrox-support/profiles.txt"))
-                    .contains("current profile: not known here"));
+        QVERIFY(entry(entries, QStringLiteral("current-profile.json")).isNull());
+        QVERIFY(entry(entries, QStringLiteral("profiles.txt")).contains("current profile: not known here"));
     }
 
     void existingFileRefused()
@@ -203,7 +175,7 @@ private slots:
         QCOMPARE(file.readAll(), QByteArray("mine"));
     }
 
-    // A recording that cannot be read: the half-written bundle does not stay.
+    // A recording that cannot be read: the half-written bundle does not stay, nor its temporary file.
     void failureLeavesNothing()
     {
         SupportBundleOptions o = options(QStringLiteral("broken.tar.gz"));
@@ -211,7 +183,6 @@ private slots:
         QString error;
         QVERIFY(!SupportBundle::write(o, &error));
         QVERIFY2(error.contains(QStringLiteral("cannot read %1").arg(o.recordingPath)), qPrintable(error));
-        QVERIFY(!QFileInfo::exists(o.path));
         const QStringList left = QDir(path(QString())).entryList(QDir::Files | QDir::Hidden);
         QVERIFY2(left.filter(QStringLiteral("broken")).isEmpty(), qPrintable(left.join(u' ')));
         o.path = path(QStringLiteral("no/such/folder/bundle.tar.gz"));
@@ -220,26 +191,18 @@ private slots:
         QVERIFY2(error.startsWith(QStringLiteral("cannot create ")), qPrintable(error));
     }
 
+    // Only the whole home folder, with or without its last slash, becomes "~".
     void withoutHome_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("inside") << "/home/ann/.steam/x"
-                                << "~/.steam/x";
-        QTest::newRow("itself") << "home /home/ann"
-                                << "home ~";
-        QTest::newRow("before a colon") << "at /home/ann: ok"
-                                        << "at ~: ok";
-        QTest::newRow("longer name") << "/home/anna/x"
-                                     << "/home/anna/x";
-        QTest::newRow("several") << "/home/ann/a and /home/ann/b"
-                                 << "~/a and ~/b";
+        QTest::newRow("inside, itself, quoted, in a URL")
+            << "home /home/ann: '/home/ann/a b' file:///home/ann/c \"/home/ann\""
+            << "home ~: '~/a b' file://~/c \"~\"";
+        QTest::newRow("longer name, not ASCII") << "/home/anna/x /home/annë/x /home/ann+b /home/ann_2"
+                                                << "/home/anna/x /home/annë/x /home/ann+b /home/ann_2";
         QTest::newRow("inside another folder") << "/mnt/old/home/ann/x and /srv/home/ann"
                                                << "/mnt/old/home/ann/x and /srv/home/ann";
-        QTest::newRow("longer name, not ASCII") << "/home/annë/x /home/ann+b /home/ann_2"
-                                                << "/home/annë/x /home/ann+b /home/ann_2";
-        QTest::newRow("quoted, in a URL") << "'/home/ann/a b' file:///home/ann/c \"/home/ann\""
-                                          << "'~/a b' file://~/c \"~\"";
     }
     void withoutHome()
     {
@@ -256,13 +219,13 @@ private slots:
         const QString link = path(QStringLiteral("home-ann"));
         QVERIFY(QDir().mkpath(real));
         QVERIFY(QFile::link(real, link));
-        const QString resolved = QFileInfo(real).canonicalFilePath();
-        QCOMPARE(SupportBundle::withoutHome(
-                     resolved + QStringLiteral("/x and ") + link + QStringLiteral("/y"), link),
+        QCOMPARE(SupportBundle::withoutHome(QFileInfo(real).canonicalFilePath() + QStringLiteral("/x and ") +
+                                                link + QStringLiteral("/y"),
+                                            link),
                  QStringLiteral("~/x and ~/y"));
     }
 
-    // kestrox-vantrell --support-bundle without a display: written once, then refused.
+    // kestrox-vantrell --support-bundle without a display (tst_commandline has it refuse a file).
     void commandLine()
     {
         QTemporaryDir home;
@@ -283,21 +246,7 @@ private slots:
                  QByteArray("kestrox-vantrell: support bundle written to ") + bundle.toUtf8() + '\n');
         const auto entries = readArchive(bundle);
         QCOMPARE(entries.size(), 5); // doctor.txt, doctor.json, versions.txt, profiles.txt, the recording
-        QVERIFY(entry(entries, QStringLiteral("kestrox-support/doctor.txt")).contains("program.datafolder"));
-        const QByteArray before = [&] {
-            QFile file(bundle);
-            file.open(QIODevice::ReadOnly);
-            return file.readAll();
-        }();
-
-        program.start(QStringLiteral(KESTROX_VANTRELL_BINARY), {QStringLiteral("--support-bundle"), bundle});
-        QVERIFY(program.waitForFinished(30000));
-        QCOMPARE(program.exitCode(), 2);
-        QVERIFY(program.readAllStandardError().contains(
-            "already exists; a support bundle never overwrites a file"));
-        QFile file(bundle);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), before);
+        QVERIFY(entry(entries, QStringLiteral("doctor.txt")).contains("program.datafolder"));
     }
 };
 

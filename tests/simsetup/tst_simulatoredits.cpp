@@ -150,102 +150,68 @@ private slots:
         QCOMPARE(addMsfsListener(QByteArray("\xFF\xFE<\0S\0", 6), 5111).status, EditResult::Refused);
     }
 
-    // The script as it stands and as an earlier release shipped it count as
-    // shipped, whatever their line endings; any edit makes it the user's.
-    void shippedDcsScripts_data()
-    {
-        QTest::addColumn<QString>("file");
-        QTest::newRow("current") << QStringLiteral(KESTROX_DCS_EXPORT_SCRIPT);
-        QTest::newRow("24.06.26") << QFINDTESTDATA("data/KestroxExport-24.06.26.lua");
-    }
+    // The script as it stands and as an earlier release shipped it count as shipped, in LF or CRLF; an edit does not.
     void shippedDcsScripts()
     {
-        QFETCH(QString, file);
-        QFile f(file);
-        QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(file));
-        const QByteArray script = f.readAll();
-        QVERIFY(isShippedDcsScript(script));
-        QVERIFY(isShippedDcsScript(QByteArray(script).replace("\n", "\r\n")));
-        QVERIFY(!isShippedDcsScript(QByteArray(script).replace("\"127.0.0.1\"", "\"192.168.1.20\"")));
-        QVERIFY(!isShippedDcsScript(script + "\n"));
-        QVERIFY(!isShippedDcsScript(QByteArray()));
+        for (const QString &file :
+             {QStringLiteral(KESTROX_DCS_EXPORT_SCRIPT), QFINDTESTDATA("data/KestroxExport-24.06.26.lua")}) {
+            QFile f(file);
+            QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(file));
+            const QByteArray script = f.readAll();
+            QVERIFY(isShippedDcsScript(script));
+            QVERIFY(isShippedDcsScript(QByteArray(script).replace("\n", "\r\n")));
+            QVERIFY(!isShippedDcsScript(QByteArray(script).replace("\"127.0.0.1\"", "\"192.168.1.20\"")));
+        }
     }
 
-    // kestrox-vantrell's SimConnect.cfg comes to name the port the listener
-    // has, and undo gives back the bytes it had.
+    // SimConnect.cfg comes to name the listener's port, undo gives its bytes back; after null: kept by both.
     void simConnectPort_data()
     {
         QTest::addColumn<QByteArray>("before");
+        QTest::addColumn<quint16>("port");
         QTest::addColumn<QByteArray>("after");
-        QTest::newRow("absent")
-            << QByteArray()
-            << QByteArray("; kestrox: written by kestrox-vantrell --setup-simulator msfs\n[SimConnect]\nProtocol=IPv4\n"
-                          "Address=127.0.0.1\nPort=5200\n");
+        QTest::addColumn<QString>("message"); // why it is kept
+        const QByteArray added = "; kestrox: written by kestrox-vantrell --setup-simulator msfs\n[SimConnect]\n"
+                                 "Protocol=IPv4\nAddress=127.0.0.1\nPort=5200\n";
+        QTest::newRow("absent") << QByteArray() << quint16(5200) << added << QString();
         QTest::newRow("the user's, CRLF")
-            << QByteArray("[SimConnect]\r\nProtocol=IPv4\r\nAddress=127.0.0.1\r\nPort=5111\r\n")
-            << QByteArray("[SimConnect]\r\nProtocol=IPv4\r\nAddress=127.0.0.1\r\nPort=5200\r\n");
+            << QByteArray("[SimConnect]\r\nProtocol=IPv4\r\nAddress=127.0.0.1\r\nPort=5111\r\n") << quint16(5200)
+            << QByteArray("[SimConnect]\r\nProtocol=IPv4\r\nAddress=127.0.0.1\r\nPort=5200\r\n") << QString();
         QTest::newRow("no port, localhost, no final newline")
-            << QByteArray("; mine\n[SimConnect]\nAddress = localhost\n[Other]\nPort=1")
-            << QByteArray("; mine\n[SimConnect]\nAddress = localhost\nPort=5200\n[Other]\nPort=1");
-        QTest::newRow("other sections only")
-            << QByteArray("[Other]\nkey=value")
-            << QByteArray("[Other]\nkey=value\n; kestrox: written by kestrox-vantrell --setup-simulator msfs\n"
-                          "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=5200\n");
+            << QByteArray("; mine\n[SimConnect]\nAddress = localhost\n[Other]\nPort=1") << quint16(5200)
+            << QByteArray("; mine\n[SimConnect]\nAddress = localhost\nPort=5200\n[Other]\nPort=1") << QString();
+        QTest::newRow("other sections only") << QByteArray("[Other]\nkey=value") << quint16(5200)
+                                             << QByteArray("[Other]\nkey=value\n") + added << QString();
+        QTest::newRow("another computer")
+            << QByteArray("[SimConnect]\nProtocol=IPv4\nAddress=192.168.1.30\nPort=5111\n") << quint16(5200)
+            << QByteArray() << "192.168.1.30";
+        QTest::newRow("kestrox's section, edited since")
+            << QByteArray(added).replace("127.0.0.1", "10.0.0.9") << quint16(5200) << QByteArray() << "10.0.0.9";
+        QTest::newRow("IPv6") << QByteArray("[SimConnect]\nProtocol=IPv6\nAddress=127.0.0.1\nPort=5111\n")
+                              << quint16(5200) << QByteArray() << "Protocol=IPv6";
+        QTest::newRow("no address") << QByteArray("[SimConnect]\nPort=5111\n") << quint16(5200) << QByteArray()
+                                    << "Address=,";
+        QTest::newRow("absent, default port") << QByteArray() << quint16(5111) << QByteArray() << "port 5111";
     }
     void simConnectPort()
     {
         QFETCH(QByteArray, before);
-        QFETCH(QByteArray, after);
-        const EditResult added = setSimConnectPort(before, 5200);
-        QCOMPARE(added.status, EditResult::Changed);
-        QCOMPARE(added.bytes, after);
-        QCOMPARE(setSimConnectPort(after, 5200).status, EditResult::Unchanged);
-        // Undo with the backup a file that existed has, and without one for
-        // a file that kestrox created.
-        const EditResult removed = restoreSimConnectPort(after, before.isEmpty() ? QByteArray() : before);
-        QCOMPARE(removed.status, EditResult::Changed);
-        QCOMPARE(removed.bytes, before);
-    }
-
-    // Another computer, another protocol, or the default port with nothing
-    // to say: the file stays as it is.
-    void simConnectPortKept_data()
-    {
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<quint16>("port");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("another computer")
-            << QByteArray("[SimConnect]\nProtocol=IPv4\nAddress=192.168.1.30\nPort=5111\n") << quint16(5200)
-            << QStringLiteral("192.168.1.30");
-        QTest::newRow("IPv6") << QByteArray("[SimConnect]\nProtocol=IPv6\nAddress=::1\nPort=5111\n") << quint16(5200)
-                              << QStringLiteral("Protocol=IPv6");
-        QTest::newRow("no address") << QByteArray("[SimConnect]\nPort=5111\n") << quint16(5200)
-                                    << QStringLiteral("Address=,");
-        QTest::newRow("not 127") << QByteArray("[SimConnect]\nAddress=128.0.0.1\nPort=5111\n") << quint16(5200)
-                                 << QStringLiteral("128.0.0.1");
-        QTest::newRow("absent, default port") << QByteArray() << quint16(5111) << QStringLiteral("port 5111");
-        QTest::newRow("already the port") << QByteArray("[SimConnect]\nAddress=127.0.0.1\nPort=5200\n")
-                                          << quint16(5200) << QStringLiteral("port 5200");
-    }
-    void simConnectPortKept()
-    {
-        QFETCH(QByteArray, file);
         QFETCH(quint16, port);
+        QFETCH(QByteArray, after);
         QFETCH(QString, message);
-        const EditResult result = setSimConnectPort(file, port);
-        QCOMPARE(result.status, EditResult::Unchanged);
-        QVERIFY2(result.message.contains(message), qPrintable(result.message));
-    }
-
-    // Undo leaves what it cannot tell for its own: a section it added that
-    // was edited since, and a file it never backed up.
-    void simConnectUndoKeeps()
-    {
-        const QByteArray edited = "; kestrox: written by kestrox-vantrell --setup-simulator msfs\n[SimConnect]\n"
-                                  "Protocol=IPv4\nAddress=192.168.1.30\nPort=5200\n";
-        QCOMPARE(restoreSimConnectPort(edited, QByteArray()).status, EditResult::Unchanged);
-        const QByteArray handWritten = "[SimConnect]\nProtocol=IPv4\nAddress=127.0.0.1\nPort=5111\n";
-        QCOMPARE(restoreSimConnectPort(handWritten, QByteArray()).status, EditResult::Unchanged);
+        const EditResult set = setSimConnectPort(before, port);
+        if (after.isNull()) {
+            QCOMPARE(set.status, EditResult::Unchanged);
+            QVERIFY2(set.message.contains(message), qPrintable(set.message));
+            QCOMPARE(restoreSimConnectPort(before, QByteArray()).status, EditResult::Unchanged);
+            return;
+        }
+        QCOMPARE(set.status, EditResult::Changed);
+        QCOMPARE(set.bytes, after);
+        QCOMPARE(setSimConnectPort(after, port).status, EditResult::Unchanged);
+        const EditResult restored = restoreSimConnectPort(after, before);
+        QCOMPARE(restored.status, EditResult::Changed);
+        QCOMPARE(restored.bytes, before);
     }
 };
 

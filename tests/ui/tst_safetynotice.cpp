@@ -5,7 +5,7 @@
 // no more.
 
 // First: glib names struct members "signals", which Qt's keyword macro would rewrite.
-#include <umockdev.h>
+#include "../device/umockdevjoystick.h"
 
 #include "mainwindow.h"
 
@@ -17,85 +17,22 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <hidapi.h>
-#include <sys/ioctl.h>
-// after sys/ioctl.h: the request numbers are built with its macros
-#include <linux/hidraw.h>
-
 #include <atomic>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <mutex>
 
 namespace {
 
-constexpr const char *HidrawNode = "/dev/hidraw0";
-
-// The joystick's side: a stick held at half pitch, every report kept.
-struct Joystick
+// The stick held at half pitch: 17 bytes for any feature report, its id in
+// front; the position (0x24) holds 0.5f at byte 5, the version (0x25) is 1.
+QByteArray halfPitch(unsigned char id)
 {
-    std::mutex mutex;
-    QList<QByteArray> written;
-};
-
-void putFloat(unsigned char *at, float value)
-{
-    quint32 bits;
-    std::memcpy(&bits, &value, 4);
-    for (int i = 0; i < 4; ++i)
-        at[i] = quint8(bits >> (8 * i));
-}
-
-gboolean onIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer)
-{
-    const gulong request = umockdev_ioctl_client_get_request(client);
-    UMockdevIoctlData *arg = umockdev_ioctl_client_get_arg(client);
-    if (request == HIDIOCGRDESCSIZE) {
-        UMockdevIoctlData *size = umockdev_ioctl_data_resolve(arg, 0, sizeof(int), nullptr);
-        const int value = 64;
-        std::memcpy(size->data, &value, sizeof value);
-        umockdev_ioctl_client_complete(client, 0, 0);
-    } else if (_IOC_TYPE(request) == 'H' && _IOC_NR(request) == 0x07) { // HIDIOCGFEATURE(len)
-        const int length = int(_IOC_SIZE(request));
-        UMockdevIoctlData *buffer = umockdev_ioctl_data_resolve(arg, 0, std::size_t(length), nullptr);
-        unsigned char *b = buffer->data;
-        const unsigned char id = b[0];
-        std::memset(b, 0, std::size_t(length));
-        b[0] = id;
-        if (id == 0x24)
-            putFloat(b + 5, 0.5f); // pitch at half deflection, no offsets
-        else if (id == 0x25)
-            b[1] = 1;
-        umockdev_ioctl_client_complete(client, 17, 0);
-    } else {
-        umockdev_ioctl_client_complete(client, -1, ENOTTY);
-    }
-    return TRUE;
-}
-
-gboolean onWrite(UMockdevIoctlBase *, UMockdevIoctlClient *client, gpointer user)
-{
-    auto &joystick = *static_cast<Joystick *>(user);
-    std::lock_guard lock(joystick.mutex);
-    UMockdevIoctlData *data = umockdev_ioctl_client_get_arg(client);
-    joystick.written.append(QByteArray(reinterpret_cast<const char *>(data->data), data->data_len));
-    umockdev_ioctl_client_complete(client, data->data_len, 0);
-    return TRUE;
-}
-
-QByteArray joystickRecord()
-{
-    return "P: /devices/usb2/2-1\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_device\n"
-           "A: idVendor=045b\nA: idProduct=58f9\nA: manufacturer=Kestrox\nA: product=Kestrox Joystick\n"
-           "A: serial=KX0001\nA: bcdDevice=0100\n\n"
-           "P: /devices/usb2/2-1/2-1:1.0\nE: SUBSYSTEM=usb\nE: DEVTYPE=usb_interface\n"
-           "A: bInterfaceNumber=00\nA: bInterfaceClass=03\n\n"
-           "P: /devices/usb2/2-1/2-1:1.0/0003:045B:58F9.0001\nE: SUBSYSTEM=hid\n"
-           "E: HID_ID=0003:0000045B:000058F9\nE: HID_NAME=Kestrox Joystick\nE: HID_UNIQ=KX0001\n"
-           "H: report_descriptor=05010904A101150026FF007508953F8102C0\n\n"
-           "P: /devices/usb2/2-1/2-1:1.0/0003:045B:58F9.0001/hidraw/hidraw0\nN: hidraw0\n"
-           "E: SUBSYSTEM=hidraw\nE: DEVNAME=/dev/hidraw0\nL: device=../../../0003:045B:58F9.0001\n";
+    QByteArray answer(17, '\0');
+    answer[0] = char(id);
+    if (id == 0x24)
+        answer.replace(5, 4, QByteArray::fromHex("0000003f"));
+    else if (id == 0x25)
+        answer[1] = 1;
+    return answer;
 }
 
 float floatAt(const QByteArray &report, int offset)
@@ -108,6 +45,13 @@ float floatAt(const QByteArray &report, int offset)
     return value;
 }
 
+bool carryNothing(const QList<QByteArray> &reports)
+{
+    return std::all_of(reports.begin(), reports.end(), [](const QByteArray &r) {
+        return std::all_of(r.begin() + 2, r.end(), [](char b) { return b == 0; });
+    });
+}
+
 } // namespace
 
 class TestSafetyNotice : public QObject
@@ -116,7 +60,7 @@ class TestSafetyNotice : public QObject
 
     UMockdevTestbed *m_testbed = nullptr;
     UMockdevIoctlBase *m_handler = nullptr;
-    Joystick m_joystick;
+    HidrawPeer m_joystick;
     QTemporaryDir m_config;
     std::atomic<qint64> m_now{100000};
 
@@ -178,9 +122,8 @@ private slots:
         GError *error = nullptr;
         QVERIFY2(umockdev_testbed_add_from_string(m_testbed, joystickRecord().constData(), &error),
                  error ? error->message : "");
-        m_handler = umockdev_ioctl_base_new();
-        g_signal_connect(m_handler, "handle-ioctl", G_CALLBACK(onIoctl), nullptr);
-        g_signal_connect(m_handler, "handle-write", G_CALLBACK(onWrite), &m_joystick);
+        m_joystick.feature = halfPitch;
+        m_handler = hidrawPeerHandler(m_joystick);
         QVERIFY2(umockdev_testbed_attach_ioctl(m_testbed, HidrawNode, m_handler, &error), error ? error->message : "");
     }
     void cleanupTestCase()
@@ -202,10 +145,7 @@ private slots:
             QMetaObject::invokeMethod(worker, [worker] { worker->changeSettingsSuddenly(spring()); });
             m_now += 3000; // long past any ramp
             ticks(20);
-            const QList<QByteArray> before = directControls();
-            QVERIFY(std::all_of(before.begin(), before.end(), [](const QByteArray &r) {
-                return std::all_of(r.begin() + 2, r.end(), [](char b) { return b == 0; });
-            }));
+            QVERIFY(carryNothing(directControls()));
 
             QMessageBox *notice = nullptr;
             QTRY_VERIFY((notice = window.findChild<QMessageBox *>(QStringLiteral("safety_notice"))) != nullptr);
@@ -225,10 +165,7 @@ private slots:
             const qsizetype pending = written();
             m_now += 3000;
             ticks(20);
-            const QList<QByteArray> whilePending = directControls(pending);
-            QVERIFY(std::all_of(whilePending.begin(), whilePending.end(), [](const QByteArray &r) {
-                return std::all_of(r.begin() + 2, r.end(), [](char b) { return b == 0; });
-            }));
+            QVERIFY(carryNothing(directControls(pending)));
             QCOMPARE(switched.count(), 0);
             QCOMPARE(window.findChildren<QMessageBox *>(QStringLiteral("safety_notice")).size(), 1);
 
